@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstddef>
+
+namespace zelvia::rt {
+
+// File names on Linux are bytes. Names that are valid UTF-8 map to the same QString as
+// QFile::decodeName; each byte of an invalid sequence maps to a lone surrogate U+DC80..U+DCFF
+// (as Python's "surrogateescape"), so that every name survives the round trip exactly.
+QString decodeFileName(const QByteArray& bytes);
+QByteArray encodeFileName(const QString& name);
+
+// The name as a person should read it: escaped bytes are shown as U+FFFD.
+QString displayFileName(const QString& name);
+
+// An open, read-only file descriptor that closes itself.
+class ReadOnlyFile {
+public:
+    // Opens `path` (decoded as above). Throws RuntimeError 53 when it does not exist,
+    // 75 when it cannot be opened or is not a regular file.
+    explicit ReadOnlyFile(const QString& path);
+    ~ReadOnlyFile();
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    [[nodiscard]] int fd() const noexcept { return fd_; }
+    [[nodiscard]] qint64 size() const noexcept { return size_; }
+
+    // Reads up to `length` bytes at `offset`; returns fewer at the end of the file.
+    // Throws RuntimeError 75 on a read error.
+    [[nodiscard]] QByteArray readAt(qint64 offset, qint64 length) const;
+
+    // Reads the whole file, refusing (RuntimeError 5) files larger than `limit`.
+    [[nodiscard]] QByteArray readAll(qint64 limit) const;
+
+private:
+    int fd_ = -1;
+    qint64 size_ = 0;
+};
+
+} // namespace zelvia::rt

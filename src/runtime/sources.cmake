@@ -1,0 +1,1 @@
+target_sources(zelvia_runtime PRIVATE runtime_error.h picture.h)

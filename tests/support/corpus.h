@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace zelvia::test {
+
+// The shared corpus folder, or nothing when it is absent (tests then skip with a message).
+std::optional<QString> corpusDir();
+
+struct CorpusEntry {
+    QString path;    // absolute path
+    QString relPath; // as in MANIFEST.tsv
+    QString expect;  // valid, invalid or unknown
+    QString dims;    // "WxH" or empty
+    QString notes;
+};
+
+// The rows of MANIFEST.tsv whose path starts with `prefix` (e.g. "bmp/").
+std::vector<CorpusEntry> corpusEntries(const QString& prefix);
+
+} // namespace zelvia::test
+
+#define ZELVIA_REQUIRE_CORPUS(var)                                                             \
+    const auto var##_opt = ::zelvia::test::corpusDir();                                        \
+    if (!var##_opt) {                                                                          \
+        GTEST_SKIP() << "shared test corpus not found (expected ../shared/corpus beside the "  \
+                        "repository); skipping";                                               \
+    }                                                                                          \
+    const QString var = *var##_opt
