@@ -1,6 +1,23 @@
+#include "app/module1.h"
+#include "runtime/fs/drives.h"
+#include "runtime/help/help_viewer.h"
+#include "runtime/qt_host.h"
+
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("Zelvia"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.zelvia.Zelvia"));
+
+    zelvia::rt::QtHost host;
+    host.setHelpOpener(&zelvia::rt::showHelp);
+    zelvia::rt::setHost(&host);
+
+    zelvia::rt::SystemDriveSource drives;
+    zelvia::Module1::Main(drives);
+    const int status = QApplication::exec();
+    zelvia::Module1::Unload();
+    zelvia::rt::setHost(nullptr);
+    return status;
 }

@@ -5,7 +5,6 @@
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
-
 #include <memory>
 
 class QPainter;

@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 #include <vector>
 
@@ -24,10 +23,10 @@ std::vector<CorpusEntry> corpusEntries(const QString& prefix);
 
 } // namespace zelvia::test
 
-#define ZELVIA_REQUIRE_CORPUS(var)                                                             \
-    const auto var##_opt = ::zelvia::test::corpusDir();                                        \
-    if (!var##_opt) {                                                                          \
-        GTEST_SKIP() << "shared test corpus not found (expected ../shared/corpus beside the "  \
-                        "repository); skipping";                                               \
-    }                                                                                          \
+#define ZELVIA_REQUIRE_CORPUS(var)                                                                 \
+    const auto var##_opt = ::zelvia::test::corpusDir();                                            \
+    if (!var##_opt) {                                                                              \
+        GTEST_SKIP() << "shared test corpus not found (expected ../shared/corpus beside the "      \
+                        "repository); skipping";                                                   \
+    }                                                                                              \
     const QString var = *var##_opt

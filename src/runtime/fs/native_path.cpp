@@ -60,7 +60,8 @@ QString decodeFileName(const QByteArray& bytes) {
     while (i < bytes.size()) {
         const qsizetype len = validUtf8Length(bytes, i);
         if (len == 0) {
-            out.append(QChar(static_cast<char16_t>(0xDC00u + static_cast<unsigned char>(bytes[i]))));
+            out.append(
+                QChar(static_cast<char16_t>(0xDC00u + static_cast<unsigned char>(bytes[i]))));
             ++i;
         } else {
             out.append(QString::fromUtf8(bytes.constData() + i, len));
@@ -107,7 +108,7 @@ ReadOnlyFile::ReadOnlyFile(const QString& path) {
     fd_ = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd_ < 0) {
         throw RuntimeError(errno == ENOENT || errno == ENOTDIR ? err::FileNotFound
-                                                                : err::PathAccess);
+                                                               : err::PathAccess);
     }
     struct stat st {};
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -2,17 +2,16 @@
 #include "runtime/runtime_error.h"
 
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 using namespace zelvia::rt;
 
 TEST(FileNameCodec, RoundTripsValidAndInvalidUtf8) {
     const QList<QByteArray> names = {
-        "plain.bmp", "\xe5\x86\x99\xe7\x9c\x9f.jpg", "bad\xff\xfe.gif", "\xc0\xaf", "-rf",
-        "trail\xe5\x86", "surrogate\xed\xa0\x80", "four\xf0\x9f\x98\x80"};
+        "plain.bmp",     "\xe5\x86\x99\xe7\x9c\x9f.jpg", "bad\xff\xfe.gif",     "\xc0\xaf", "-rf",
+        "trail\xe5\x86", "surrogate\xed\xa0\x80",        "four\xf0\x9f\x98\x80"};
     for (const QByteArray& n : names) {
         EXPECT_EQ(encodeFileName(decodeFileName(n)), n) << n.toHex().constData();
     }

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang (in build-fuzz beside the sources) and runs one of
+# them for a while on a scratch copy of its seed corpus, so nothing found lands in the repo.
+#
+#   fuzz/run.sh TARGET SECONDS      e.g. fuzz/run.sh fuzz_pe_icon 600
+#
+# Environment: ZELVIA_CORPUS (seed corpus, default ../shared/corpus beside the repository),
+# FUZZ_SCRATCH (work folder, default a new folder under /tmp), FUZZ_JOBS (build jobs, 2).
+set -euo pipefail
+
+if [ $# -ne 2 ]; then
+    echo "usage: $0 TARGET SECONDS" >&2
+    exit 2
+fi
+target=$1
+seconds=$2
+repo=$(cd "$(dirname "$0")/.." && pwd)
+build=$repo/build-fuzz
+corpus=${ZELVIA_CORPUS:-$repo/../shared/corpus}
+
+case $target in
+    fuzz_pe_icon) seeds="pe"; max_len=262144 ;;
+    fuzz_load_picture) seeds="bmp gif ico jpeg wmf emf"; max_len=262144 ;;
+    fuzz_metafile) seeds="wmf emf"; max_len=131072 ;;
+    *) echo "unknown target $target" >&2; exit 2 ;;
+esac
+
+if [ ! -f "$build/build.ninja" ]; then
+    CC=clang CXX=clang++ cmake -S "$repo" -B "$build" -G Ninja \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELVIA_BUILD_FUZZERS=ON \
+        -DBUILD_TESTING=OFF -DZELVIA_BUILD_BENCHMARKS=OFF >/dev/null
+fi
+cmake --build "$build" -j"${FUZZ_JOBS:-2}" --target "$target"
+
+scratch=${FUZZ_SCRATCH:-$(mktemp -d "/tmp/zelvia-$target.XXXXXX")}
+case $scratch in
+    "$repo"|"$repo"/*) echo "the scratch folder must lie outside the repository" >&2; exit 2 ;;
+esac
+mkdir -p "$scratch/corpus" "$scratch/artifacts"
+for folder in $seeds; do
+    if [ -d "$corpus/$folder" ]; then
+        find "$corpus/$folder" -type f -exec cp -t "$scratch/corpus" --backup=numbered {} +
+    else
+        echo "no seeds in $corpus/$folder (absent)"
+    fi
+done
+if [ -d "$repo/fuzz/regressions/$target" ]; then
+    find "$repo/fuzz/regressions/$target" -type f ! -name '.*' \
+        -exec cp -t "$scratch/corpus" --backup=numbered {} +
+fi
+echo "seeds: $(find "$scratch/corpus" -type f | wc -l) files in $scratch/corpus"
+
+# Fontconfig keeps its caches for the life of the process; LeakSanitizer sees them as leaks.
+printf 'leak:libfontconfig\n' >"$scratch/lsan.supp"
+
+set +e
+LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$scratch/lsan.supp} \
+ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1} \
+QT_QPA_PLATFORM=offscreen \
+    "$build/fuzz/$target" "$scratch/corpus" \
+    -max_total_time="$seconds" -max_len="$max_len" -rss_limit_mb=2048 -timeout=10 \
+    -artifact_prefix="$scratch/artifacts/" -print_final_stats=1 \
+    >"$scratch/log" 2>&1
+status=$?
+set -e
+
+executions=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$scratch/log" | grep -o '[0-9]*$' | tail -n 1 || true)
+# Slow units are worth a look but are no crash.
+crashes=$(find "$scratch/artifacts" -type f ! -name 'slow-unit-*' | wc -l)
+echo "target:     $target"
+echo "seconds:    $seconds"
+echo "executions: ${executions:-unknown (see log)}"
+echo "crashes:    $crashes"
+echo "exit code:  $status"
+echo "log:        $scratch/log"
+find "$scratch/artifacts" -type f -printf "artifact:   %p\n"
+[ "$crashes" -eq 0 ] && [ "$status" -eq 0 ]

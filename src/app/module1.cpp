@@ -1,0 +1,77 @@
+#include "app/module1.h"
+
+#include "app/frm_main.h"
+#include "app/frm_menu.h"
+#include "runtime/app_object.h"
+#include "runtime/host.h"
+
+#include <QMainWindow>
+#include <memory>
+
+namespace zelvia::Module1 {
+
+namespace {
+std::unique_ptr<frmMain> g_form;
+} // namespace
+
+void Main(rt::DriveSource& drives) {
+    ShortPathMode = rt::False;
+    FolderPath.clear();
+
+    // 1. Load the main window; loading runs Form_Load.
+    g_form = std::make_unique<frmMain>(drives);
+    frmMain& f = *g_form;
+    setMainForm(&f);
+    rt::host().setMainWindow(f.window());
+    f.Form_Load();
+
+    // 2. Outer size.
+    f.setHeight(4830);
+    f.setWidth(7980);
+
+    // 3. Tooltips, in this order.
+    f.picDrv.setToolTipText(QStringLiteral("表示するファイルが格納されているドライブを指定します"));
+    f.picDir.setToolTipText(QStringLiteral("表示するファイルが格納されているフォルダを指定します"));
+    f.picFil.setToolTipText(QStringLiteral("表示するファイルを指定します"));
+    f.picComb.setToolTipText(QStringLiteral("表示するファイルの拡張子を指定します"));
+    f.fraFile.setToolTipText(QStringLiteral("指定したファイルのファイル情報を表示します"));
+    f.lblFileAttribute.setToolTipText(QStringLiteral("指定したファイルの属性を表示します"));
+    f.lblFileName.setToolTipText(QStringLiteral("指定したファイルの名前を表示します"));
+    f.lblFileSize.setToolTipText(QStringLiteral("指定したファイルの容量を表示します"));
+    f.lblHeight.setToolTipText(QStringLiteral("指定したファイルの高さをピクセル値で表示します"));
+    f.lblLastDay.setToolTipText(
+        QStringLiteral("指定したファイルの作成日または最終更新日を表示します"));
+    f.lblLine.setToolTipText(QStringLiteral("指定したファイルのコマンドラインを表示します"));
+    f.lblWidth.setToolTipText(QStringLiteral("指定したファイルの幅をピクセル値で表示します"));
+
+    // 4. Cancelling the printer dialog raises error 32755, which printing takes as a quiet stop.
+    f.cmdPicture.CancelError = rt::True;
+
+    // 5. Attribute flags of the file list.
+    f.picFil.setNormal(rt::True);
+    f.picFil.setArchive(rt::False);
+    f.picFil.setSystem(rt::False);
+    f.picFil.setHidden(rt::False);
+    f.picFil.setReadOnly(rt::False);
+
+    // 6, 7. Help.
+    f.setHelpContextID(9);
+    rt::App().HelpFile = QStringLiteral("Vistrel.hlp");
+
+    // 8. Show.
+    f.Show();
+
+    // 9.
+    ShortPathMode = rt::False;
+}
+
+void Unload() {
+    UnloadMenuCarrier();
+    setMainForm(nullptr);
+    g_form.reset();
+    ShortPathMode = rt::False;
+    FolderPath.clear();
+    rt::App().HelpFile.clear();
+}
+
+} // namespace zelvia::Module1

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "runtime/basic_types.h"
+
+#include <QString>
+#include <cstdint>
+
+namespace zelvia::rt {
+class PictureBox;
+class DriveSource;
+} // namespace zelvia::rt
+
+// The start-up module: the program's entry procedure, the state shared by several parts of the
+// window, and the argument-less commands that the menus and the popup call.
+namespace zelvia::Module1 {
+
+// Whether folder paths are shown in their short form (True -1 / False 0).
+inline rt::Boolean ShortPathMode = rt::False;
+// Folder of the selected file, always ending in "/"; set at every selection.
+inline QString FolderPath;
+
+// Loads and shows the main window and sets up the start state. Returns; events do the rest.
+// The drives come from `drives` (the system's mounts in the program, a test's own in tests).
+void Main(rt::DriveSource& drives);
+
+// Unloads both forms and resets the module's state, as a fresh start would find it.
+void Unload();
+
+// Draws src's picture into dst with both sides divided by k, from the top-left corner.
+void PaintReduced(rt::PictureBox& src, rt::PictureBox& dst, float& k);
+
+// Blanks the display box when the file list holds no entry.
+void ClearOnEmptyList();
+
+void PrintFileInfo();
+void CopyPicture();
+void DeleteSelectedFile();
+std::int32_t RecycleFile(const QString& path);
+
+} // namespace zelvia::Module1

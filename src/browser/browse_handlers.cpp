@@ -1,0 +1,123 @@
+#include "app/frm_main.h"
+#include "app/module1.h"
+#include "browser/filter_table.h"
+#include "runtime/app_object.h"
+#include "runtime/basic_types.h"
+#include "runtime/fs/short_name.h"
+#include "runtime/runtime_error.h"
+#include "viewer/panel_text.h"
+
+namespace zelvia {
+
+namespace {
+// Set while the drive list is being brought back to the start drive, so that a start drive
+// that cannot be opened either is reported once more and not retried without end.
+bool g_restoringDrive = false;
+} // namespace
+
+void frmMain::picComb_Click() {
+    const int index = picComb.ListIndex();
+    if (index >= 0 && index < static_cast<int>(browser::kFilters.size())) {
+        picFil.setPattern(browser::filterPattern(static_cast<size_t>(index)));
+    }
+}
+
+void frmMain::picDrv_Change() {
+    const auto onError = [this] {
+        rt::MsgBox(QStringLiteral("ディスクの準備をしてください。"), rt::style::Critical,
+                   QStringLiteral("ディスクエラー"));
+        if (g_restoringDrive) {
+            return;
+        }
+        g_restoringDrive = true;
+        try {
+            picDrv.setDrive(DriveORG);
+        } catch (...) {
+            g_restoringDrive = false;
+            throw;
+        }
+        g_restoringDrive = false;
+    };
+    // The trap goes on with the statement after the one that failed.
+    try {
+        ClearFileInfo();
+    } catch (const rt::RuntimeError&) {
+        onError();
+    }
+    try {
+        picDir.setPath(picDrv.Drive());
+    } catch (const rt::RuntimeError&) {
+        onError();
+    }
+}
+
+void frmMain::picDir_Change() {
+    ClearFileInfo();
+    picFil.setPath(picDir.Path());
+    WritePathLine();
+}
+
+void frmMain::WritePathLine() {
+    if (Module1::ShortPathMode == rt::True) {
+        lblLine.setCaption(panel::kLinePrefix + rt::shortPathForLine(picDir.Path()));
+    } else {
+        lblLine.setCaption(panel::kLinePrefix + picDir.Path());
+    }
+}
+
+void frmMain::ToggleAttributeOption(rt::MenuItem& item,
+                                    void (rt::FileList::*setFlag)(rt::Boolean)) {
+    if (item.Checked() == rt::True) {
+        (picFil.*setFlag)(rt::False);
+        item.setChecked(rt::False);
+    } else {
+        (picFil.*setFlag)(rt::True);
+        item.setChecked(rt::True);
+    }
+    Module1::ClearOnEmptyList();
+}
+
+void frmMain::mnuArchive_Click() {
+    ToggleAttributeOption(mnuArchive, &rt::FileList::setArchive);
+}
+
+void frmMain::mnuHidden_Click() {
+    ToggleAttributeOption(mnuHidden, &rt::FileList::setHidden);
+}
+
+void frmMain::mnuSystem_Click() {
+    ToggleAttributeOption(mnuSystem, &rt::FileList::setSystem);
+}
+
+void frmMain::mnuNormal_Click() {
+    ToggleAttributeOption(mnuNormal, &rt::FileList::setNormal);
+}
+
+void frmMain::mnuReadOnly_Click() {
+    ToggleAttributeOption(mnuReadOnly, &rt::FileList::setReadOnly);
+}
+
+void frmMain::mnuShortPath_Click() {
+    if (mnuShortPath.Checked() == rt::True) {
+        Module1::ShortPathMode = rt::False;
+        mnuShortPath.setChecked(rt::False);
+        lblLine.setCaption(panel::kLinePrefix + picDir.Path());
+    } else {
+        Module1::ShortPathMode = rt::True;
+        mnuShortPath.setChecked(rt::True);
+        lblLine.setCaption(panel::kLinePrefix + rt::shortPathForLine(picDir.Path()));
+    }
+}
+
+} // namespace zelvia
+
+namespace zelvia::Module1 {
+
+void ClearOnEmptyList() {
+    frmMain* f = MainForm();
+    if (f != nullptr && f->picFil.ListCount() == 0) {
+        f->picOut.setPicture(nullptr);
+    }
+}
+
+} // namespace zelvia::Module1

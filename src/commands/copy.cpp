@@ -1,0 +1,43 @@
+#include "app/frm_main.h"
+#include "app/module1.h"
+#include "commands/selection_state.h"
+#include "runtime/app_object.h"
+#include "runtime/basic_types.h"
+#include "runtime/clipboard.h"
+#include "runtime/runtime_error.h"
+
+namespace zelvia {
+
+void frmMain::mnuCopy_Click() {
+    Module1::CopyPicture();
+}
+
+} // namespace zelvia
+
+namespace zelvia::Module1 {
+
+void CopyPicture() {
+    frmMain& f = *MainForm();
+    const QString title = QStringLiteral("クリップボードエラー");
+    switch (commands::selectionStateOf(f.lblWidth.Caption())) {
+    case commands::SelectionState::NoFile:
+        rt::MsgBox(QStringLiteral("ファイルを指定していません。"), rt::style::Critical, title);
+        return;
+    case commands::SelectionState::NotDisplayable:
+        rt::MsgBox(QStringLiteral("指定したファイルは、コピーできない形式です。"),
+                   rt::style::Critical, title);
+        return;
+    case commands::SelectionState::Displayed:
+        break;
+    }
+    try {
+        rt::Clipboard::Clear();
+        rt::Clipboard::SetData(f.picTest.Picture());
+    } catch (const rt::RuntimeError&) {
+        // The full-size picture could not be decoded, or the clipboard refused it.
+        rt::MsgBox(QStringLiteral("ピクチャをクリップボードにコピーできませんでした。"),
+                   rt::style::Critical, title);
+    }
+}
+
+} // namespace zelvia::Module1

@@ -1,0 +1,47 @@
+#include "app/frm_main.h"
+#include "app/module1.h"
+#include "commands/selection_state.h"
+#include "runtime/app_object.h"
+#include "runtime/basic_types.h"
+#include "runtime/fs/trash.h"
+#include "runtime/host.h"
+
+namespace zelvia {
+
+void frmMain::mnuDelete_Click() {
+    Module1::DeleteSelectedFile();
+}
+
+} // namespace zelvia
+
+namespace zelvia::Module1 {
+
+void DeleteSelectedFile() {
+    frmMain& f = *MainForm();
+    const QString fileName = f.picFil.FileName();
+    // A list re-read since the selection has no selected entry: the path would name the folder
+    // itself, which must never reach the trash.
+    if (commands::selectionStateOf(f.lblWidth.Caption()) == commands::SelectionState::NoFile ||
+        fileName.isEmpty()) {
+        rt::MsgBox(QStringLiteral("ファイルを指定していません。"), rt::style::Critical,
+                   QStringLiteral("エラー"));
+    } else {
+        RecycleFile(FolderPath + fileName);
+    }
+    f.picFil.Refresh();
+}
+
+std::int32_t RecycleFile(const QString& path) {
+    // The confirmation and any error report belong to the delete operation itself.
+    if (!rt::host().confirmDelete(path)) {
+        return 1;
+    }
+    const rt::TrashResult result = rt::moveToTrash(path);
+    if (!result.ok) {
+        rt::host().deleteFailed(path, result.message);
+        return result.code == 0 ? 1 : result.code;
+    }
+    return 0;
+}
+
+} // namespace zelvia::Module1

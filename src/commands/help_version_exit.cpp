@@ -1,0 +1,30 @@
+#include "app/frm_main.h"
+#include "runtime/app_object.h"
+#include "runtime/basic_types.h"
+#include "runtime/host.h"
+
+namespace zelvia {
+
+namespace {
+const QString kHelpFile = QStringLiteral("Vistrel.hlp");
+} // namespace
+
+void frmMain::mnuContents_Click() {
+    rt::host().showHelp(kHelpFile, rt::help::Contents, 0);
+}
+
+void frmMain::mnuReference_Click() {
+    rt::host().showHelp(kHelpFile, rt::help::PartialKey, 0);
+}
+
+void frmMain::mnuVersion_Click() {
+    const QString text = QStringLiteral("Zelvia Ver.1.52.0281") + QStringLiteral("\r\n\r\n") +
+                         QStringLiteral("Copyright (C) 2026 Zelvia の開発者たち (MIT ライセンス)");
+    rt::MsgBox(text, rt::style::OkOnly, QStringLiteral("バージョン情報"));
+}
+
+void frmMain::mnuEnd_Click() {
+    rt::host().endProgram(0);
+}
+
+} // namespace zelvia

@@ -1,0 +1,138 @@
+#include "runtime/controls/control.h"
+
+#include "runtime/app_object.h"
+#include "runtime/basic_types.h"
+#include "runtime/runtime_error.h"
+#include "runtime/screen.h"
+
+#include <QEvent>
+#include <QMouseEvent>
+#include <cmath>
+
+namespace zelvia::rt {
+
+void runGuarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const RuntimeError& e) {
+        MsgBox(QStringLiteral("実行時エラー '%1':\n\n%2")
+                   .arg(e.number())
+                   .arg(QString::fromStdString(e.what())),
+               style::Critical);
+    } catch (const std::exception& e) {
+        MsgBox(QStringLiteral("実行時エラー:\n\n%1").arg(QString::fromStdString(e.what())),
+               style::Critical);
+    }
+}
+
+namespace {
+
+std::int16_t buttonOf(Qt::MouseButton b) {
+    switch (b) {
+    case Qt::LeftButton:
+        return button::Left;
+    case Qt::RightButton:
+        return button::Right;
+    case Qt::MiddleButton:
+        return button::Middle;
+    default:
+        return 0;
+    }
+}
+
+std::int16_t shiftOf(Qt::KeyboardModifiers m) {
+    std::int16_t s = 0;
+    if (m.testFlag(Qt::ShiftModifier)) {
+        s = static_cast<std::int16_t>(s | shift::Shift);
+    }
+    if (m.testFlag(Qt::ControlModifier)) {
+        s = static_cast<std::int16_t>(s | shift::Ctrl);
+    }
+    if (m.testFlag(Qt::AltModifier)) {
+        s = static_cast<std::int16_t>(s | shift::Alt);
+    }
+    return s;
+}
+
+class MouseFilter final : public QObject {
+public:
+    MouseFilter(QObject* parent, std::function<void(const MouseArgs&)> onUp, bool eatRightPress,
+                bool consumeRelease)
+        : QObject(parent), onUp_(std::move(onUp)), eatRightPress_(eatRightPress),
+          consumeRelease_(consumeRelease) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const auto type = event->type();
+        if (type == QEvent::MouseButtonRelease && onUp_) {
+            const auto* me = static_cast<QMouseEvent*>(event);
+            MouseArgs args{buttonOf(me->button()), shiftOf(me->modifiers()),
+                           static_cast<float>(me->position().x()),
+                           static_cast<float>(me->position().y())};
+            runGuarded([&] { onUp_(args); });
+            // Handled here: a label's release must not reach the frame around it as well.
+            return consumeRelease_;
+        } else if (eatRightPress_ &&
+                   (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) &&
+                   static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void(const MouseArgs&)> onUp_;
+    bool eatRightPress_;
+    bool consumeRelease_;
+};
+
+} // namespace
+
+Control::Control(QWidget* widget) : widget_(widget) {}
+
+void Control::place(double left, double top, double width, double height) {
+    left_ = left;
+    top_ = top;
+    setSize(width, height);
+    if (widget_ != nullptr) {
+        const double tx = Screen::TwipsPerPixelX();
+        const double ty = Screen::TwipsPerPixelY();
+        widget_->setGeometry(
+            static_cast<int>(std::lround(left / tx)), static_cast<int>(std::lround(top / ty)),
+            static_cast<int>(std::lround(width / tx)), static_cast<int>(std::lround(height / ty)));
+    }
+}
+
+void Control::setSize(double width, double height) {
+    width_ = width;
+    height_ = height;
+}
+
+QString Control::ToolTipText() const {
+    return widget_ != nullptr ? widget_->toolTip() : QString();
+}
+
+void Control::setToolTipText(const QString& text) {
+    if (widget_ != nullptr) {
+        widget_->setToolTip(text);
+    }
+}
+
+void Control::watchMouse(QWidget* target, double twipsPerUnitX, double twipsPerUnitY,
+                         bool consumeRelease) {
+    const double sx = Screen::TwipsPerPixelX() / twipsPerUnitX;
+    const double sy = Screen::TwipsPerPixelY() / twipsPerUnitY;
+    target->installEventFilter(new MouseFilter(
+        target,
+        [this, sx, sy](const MouseArgs& a) {
+            MouseUp.raise(
+                {a.button, a.shift, static_cast<float>(a.x * sx), static_cast<float>(a.y * sy)});
+        },
+        false, consumeRelease));
+}
+
+void Control::ignoreRightPress(QWidget* target) {
+    target->installEventFilter(new MouseFilter(target, {}, true, false));
+}
+
+} // namespace zelvia::rt

@@ -1,0 +1,30 @@
+#include "runtime/controls/file_list_model.h"
+
+#include "runtime/fs/native_path.h"
+
+namespace zelvia::rt {
+
+void FileListModel::setNames(std::vector<QString> names) {
+    beginResetModel();
+    names_ = std::move(names);
+    endResetModel();
+}
+
+int FileListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(names_.size());
+}
+
+QVariant FileListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() < 0 || index.row() >= rowCount()) {
+        return {};
+    }
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == Qt::ToolTipRole) {
+        // Shown as a person can read it: undecodable bytes as U+FFFD, line breaks as a symbol.
+        QString shown = displayFileName(names_[static_cast<size_t>(index.row())]);
+        shown.replace(QLatin1Char('\n'), QChar(0x21B5));
+        return shown;
+    }
+    return {};
+}
+
+} // namespace zelvia::rt

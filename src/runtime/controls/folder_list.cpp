@@ -1,0 +1,203 @@
+#include "runtime/controls/folder_list.h"
+
+#include "runtime/fs/folder_listing.h"
+#include "runtime/fs/native_path.h"
+#include "runtime/runtime_error.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QListView>
+#include <QStandardItemModel>
+#include <QStyle>
+#include <cerrno>
+#include <dirent.h>
+
+namespace zelvia::rt {
+
+namespace {
+
+constexpr int kPathRole = Qt::UserRole + 1;
+
+// Raises 53 when the folder is gone and 75 when it cannot be read.
+void requireReadableFolder(const QString& folder) {
+    const QByteArray native = encodeFileName(folder);
+    DIR* dir = ::opendir(native.constData());
+    if (dir == nullptr) {
+        throw RuntimeError(errno == ENOENT || errno == ENOTDIR ? err::FileNotFound
+                                                               : err::PathAccess);
+    }
+    ::closedir(dir);
+}
+
+QString parentOf(const QString& folder) {
+    const qsizetype slash = folder.lastIndexOf(QLatin1Char('/'));
+    return slash <= 0 ? QStringLiteral("/") : folder.left(slash);
+}
+
+QString joinPath(const QString& folder, const QString& name) {
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+// Enter in the folder list opens the current entry, as a double-click does.
+class EnterFilter final : public QObject {
+public:
+    EnterFilter(QObject* parent, std::function<void()> onEnter)
+        : QObject(parent), onEnter_(std::move(onEnter)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                onEnter_();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> onEnter_;
+};
+
+} // namespace
+
+FolderList::FolderList(QWidget* parent)
+    : Control(new QListView(parent)), view_(static_cast<QListView*>(widget())),
+      model_(new QStandardItemModel(view_)) {
+    view_->setModel(model_);
+    view_->setSelectionMode(QAbstractItemView::SingleSelection);
+    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view_->setFocusPolicy(Qt::StrongFocus);
+    view_->setAccessibleName(QStringLiteral("フォルダ一覧"));
+    watchMouse(view_->viewport(), 1.0, 1.0, false);
+    ignoreRightPress(view_->viewport());
+    QObject::connect(view_, &QAbstractItemView::doubleClicked, view_,
+                     [this](const QModelIndex& index) { openEntry(index.row()); });
+    view_->installEventFilter(new EnterFilter(view_, [this] {
+        openEntry(view_->currentIndex().isValid() ? view_->currentIndex().row() : -1);
+    }));
+}
+
+void FolderList::setDriveResolver(std::function<QString(const QString&)> resolver) {
+    driveResolver_ = std::move(resolver);
+}
+
+void FolderList::setDriveRootOf(std::function<QString(const QString&)> rootOf) {
+    driveRootOf_ = std::move(rootOf);
+}
+
+void FolderList::setPath(const QString& value) {
+    QString folder = value;
+    if (driveResolver_) {
+        const QString root = driveResolver_(value);
+        if (!root.isEmpty()) {
+            const auto last = lastFolderOfDrive_.find(root);
+            folder = last != lastFolderOfDrive_.end() ? last->second : root;
+        }
+    }
+    if (folder.isEmpty()) {
+        throw RuntimeError(err::FileNotFound);
+    }
+    if (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) {
+        folder.chop(1);
+    }
+    requireReadableFolder(folder);
+    open(folder);
+    Change.raise();
+}
+
+void FolderList::setInitialPath(const QString& folder) {
+    open(folder);
+}
+
+void FolderList::openEntry(std::int32_t index) {
+    if (index < 0 || index >= model_->rowCount()) {
+        return;
+    }
+    const QString folder = model_->item(index)->data(kPathRole).toString();
+    runGuarded([&] {
+        try {
+            requireReadableFolder(folder);
+        } catch (const RuntimeError& e) {
+            if (e.number() == err::FileNotFound) {
+                // Removed behind our back: show what is there now and stay.
+                rebuild();
+                return;
+            }
+            // Unreadable folders still open; they just list nothing.
+        }
+        open(folder);
+        Change.raise();
+    });
+}
+
+void FolderList::open(const QString& folder) {
+    path_ = folder;
+    if (driveRootOf_) {
+        lastFolderOfDrive_[driveRootOf_(folder)] = folder;
+    }
+    rebuild();
+}
+
+void FolderList::rebuild() {
+    model_->clear();
+    if (path_.isEmpty()) {
+        return;
+    }
+    const QStyle* style = QApplication::style();
+    const QIcon openIcon = style->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closedIcon = style->standardIcon(QStyle::SP_DirClosedIcon);
+    const QString root = driveRootOf_ ? driveRootOf_(path_) : QStringLiteral("/");
+
+    // The chain from the drive's root down to the open folder.
+    QStringList chain;
+    for (QString f = path_;; f = parentOf(f)) {
+        chain.prepend(f);
+        if (f == root || f == QLatin1String("/")) {
+            break;
+        }
+    }
+    int depth = 0;
+    auto add = [&](const QString& folder, const QIcon& icon, int level) {
+        const QString name =
+            folder == chain.first() ? folder : folder.mid(folder.lastIndexOf(QLatin1Char('/')) + 1);
+        QString shown = displayFileName(name);
+        shown.replace(QLatin1Char('\n'), QChar(0x21B5));
+        auto* item = new QStandardItem(icon, QString(level * 2, QLatin1Char(' ')) + shown);
+        item->setData(folder, kPathRole);
+        item->setData(shown, Qt::AccessibleTextRole);
+        model_->appendRow(item);
+    };
+    for (const QString& f : chain) {
+        add(f, openIcon, depth++);
+    }
+    const int current = model_->rowCount() - 1;
+    std::vector<QString> subfolders;
+    try {
+        subfolders = listSubfolders(path_);
+    } catch (const RuntimeError&) {
+        subfolders.clear();
+    }
+    for (const QString& name : subfolders) {
+        add(joinPath(path_, name), closedIcon, depth);
+    }
+    view_->setCurrentIndex(model_->index(current, 0));
+}
+
+std::int32_t FolderList::ListCount() const {
+    return model_->rowCount();
+}
+
+QString FolderList::List(std::int32_t index) const {
+    return index >= 0 && index < model_->rowCount()
+               ? model_->item(index)->data(kPathRole).toString()
+               : QString();
+}
+
+std::int32_t FolderList::ListIndex() const {
+    return view_->currentIndex().isValid() ? view_->currentIndex().row() : -1;
+}
+
+} // namespace zelvia::rt

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "runtime/controls/control.h"
+
+#include <functional>
+#include <map>
+
+class QListView;
+class QStandardItemModel;
+
+namespace zelvia::rt {
+
+// The folder list: the ancestors of the open folder from its drive's root down, the open folder
+// and its subfolders one level deeper, each indented. Double-click or Enter opens a folder.
+// Writing Path raises Change before it returns.
+class FolderList final : public Control {
+public:
+    explicit FolderList(QWidget* parent);
+
+    [[nodiscard]] const QString& Path() const { return path_; }
+    // `value` is a folder path or a drive name. A drive name opens that drive's current folder
+    // (the last one opened on it in this run, or its root). Throws RuntimeError when the
+    // folder cannot be opened (53 gone, 75 unreadable); the list then stays as it was.
+    void setPath(const QString& value);
+
+    // Opens `folder` without raising Change (the list's state when its form is created).
+    void setInitialPath(const QString& folder);
+
+    // Resolves a drive name to its root folder, or "" when `value` names no drive.
+    void setDriveResolver(std::function<QString(const QString&)> resolver);
+    // The root of the drive that holds a folder (the folder tree starts there).
+    void setDriveRootOf(std::function<QString(const QString&)> rootOf);
+
+    [[nodiscard]] std::int32_t ListCount() const;
+    [[nodiscard]] QString List(std::int32_t index) const;
+    [[nodiscard]] std::int32_t ListIndex() const;
+    // Opens the folder shown at `index`, as a double-click does.
+    void openEntry(std::int32_t index);
+
+    [[nodiscard]] QListView* view() const { return view_; }
+
+    Event<> Change;
+
+private:
+    void open(const QString& folder);
+    void rebuild();
+
+    QListView* view_;
+    QStandardItemModel* model_;
+    QString path_;
+    std::function<QString(const QString&)> driveResolver_;
+    std::function<QString(const QString&)> driveRootOf_;
+    std::map<QString, QString> lastFolderOfDrive_;
+};
+
+} // namespace zelvia::rt

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "runtime/basic_types.h"
+#include "runtime/event.h"
+
+#include <QKeySequence>
+#include <QString>
+
+class QAction;
+class QMenu;
+class QObject;
+
+namespace zelvia::rt {
+
+// A menu item: caption with its access key, an optional shortcut, a check mark and a Click
+// event raised when the user chooses it. A separator is an item with the caption "-".
+class MenuItem {
+public:
+    // With raiseOnTrigger false the item raises Click only through choose(): a popup run by the
+    // host reports the chosen item instead.
+    MenuItem(QMenu* menu, const QString& caption, const QKeySequence& shortcut = {},
+             bool raiseOnTrigger = true);
+    MenuItem(const MenuItem&) = delete;
+    MenuItem& operator=(const MenuItem&) = delete;
+
+    [[nodiscard]] QAction* action() const { return action_; }
+    [[nodiscard]] QString Caption() const;
+
+    [[nodiscard]] Boolean Checked() const;
+    void setChecked(Boolean checked);
+    [[nodiscard]] Boolean Visible() const;
+    void setVisible(Boolean visible);
+
+    // Raises Click as a choice by the user does (used by popups that report the chosen item).
+    void choose() const;
+
+    Event<> Click;
+
+private:
+    QAction* action_;
+};
+
+} // namespace zelvia::rt

@@ -1,0 +1,96 @@
+#include "runtime/controls/picture_box.h"
+
+#include "runtime/controls/picture_box_widget.h"
+#include "runtime/screen.h"
+
+#include <QPainter>
+
+namespace zelvia::rt {
+
+PictureBox::PictureBox(QWidget* parent, ScaleMode scaleMode, bool autoSize, bool autoRedraw)
+    : Control(new PictureBoxWidget(parent)), box_(static_cast<PictureBoxWidget*>(widget())),
+      scaleMode_(scaleMode), autoSize_(autoSize), autoRedraw_(autoRedraw) {
+    watchMouse(box_, scaleMode == ScaleMode::Pixels ? Screen::TwipsPerPixelX() : 1.0,
+               scaleMode == ScaleMode::Pixels ? Screen::TwipsPerPixelY() : 1.0);
+}
+
+QSizeF PictureBox::naturalSizeInUnits(const rt::Picture& picture) const {
+    const double tx = Screen::TwipsPerPixelX();
+    const double ty = Screen::TwipsPerPixelY();
+    const QSizeF twips = picture.naturalSizeTwips(tx, ty);
+    if (scaleMode_ == ScaleMode::Twips) {
+        return twips;
+    }
+    return {twips.width() / tx, twips.height() / ty};
+}
+
+void PictureBox::resetCanvas() {
+    if (autoRedraw_) {
+        box_->resetCanvas();
+    }
+}
+
+void PictureBox::setPicture(PicturePtr picture) {
+    picture_ = std::move(picture);
+    if (autoSize_ && picture_) {
+        const QSizeF twips =
+            picture_->naturalSizeTwips(Screen::TwipsPerPixelX(), Screen::TwipsPerPixelY());
+        setSize(twips.width(), twips.height());
+    }
+    if (!autoRedraw_) {
+        return;
+    }
+    resetCanvas();
+    if (picture_) {
+        const double tx = Screen::TwipsPerPixelX();
+        const double ty = Screen::TwipsPerPixelY();
+        const QSizeF twips = picture_->naturalSizeTwips(tx, ty);
+        QPainter p(&box_->canvas());
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        picture_->draw(p, QRectF(0, 0, twips.width() / tx, twips.height() / ty));
+    }
+}
+
+double PictureBox::ScaleWidth() const {
+    return scaleMode_ == ScaleMode::Twips ? Width() : Width() / Screen::TwipsPerPixelX();
+}
+
+double PictureBox::ScaleHeight() const {
+    return scaleMode_ == ScaleMode::Twips ? Height() : Height() / Screen::TwipsPerPixelY();
+}
+
+void PictureBox::PaintPicture(const PicturePtr& picture, float x1, float y1, float width1,
+                              float height1, float x2, float y2, float width2, float height2) {
+    if (!picture || width2 == 0.0F || height2 == 0.0F || !autoRedraw_) {
+        return;
+    }
+    const double unitX = scaleMode_ == ScaleMode::Pixels ? 1.0 : Screen::TwipsPerPixelX();
+    const double unitY = scaleMode_ == ScaleMode::Pixels ? 1.0 : Screen::TwipsPerPixelY();
+    const double sx = static_cast<double>(width1) / static_cast<double>(width2);
+    const double sy = static_cast<double>(height1) / static_cast<double>(height2);
+    const QSizeF natural = naturalSizeInUnits(*picture);
+    // Where the whole picture lands, in pixels; only the destination rectangle is painted.
+    const QRectF target((x1 - x2 * sx) / unitX, (y1 - y2 * sy) / unitY,
+                        natural.width() * sx / unitX, natural.height() * sy / unitY);
+    const QRectF clip(x1 / unitX, y1 / unitY, width1 / unitX, height1 / unitY);
+    QPainter p(&box_->canvas());
+    p.setClipRect(clip.normalized());
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    picture->draw(p, target);
+    box_->update();
+}
+
+void PictureBox::drawImage(const QImage& image, double x, double y) {
+    if (!autoRedraw_ || image.isNull()) {
+        return;
+    }
+    QPainter p(&box_->canvas());
+    p.drawImage(QPointF(x, y), image);
+    box_->update();
+}
+
+QImage PictureBox::image() const {
+    return box_->canvas();
+}
+
+} // namespace zelvia::rt

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "runtime/controls/control.h"
+#include "runtime/picture.h"
+
+#include <QImage>
+
+namespace zelvia::rt {
+
+class PictureBoxWidget;
+
+// A picture box. With AutoSize it takes its picture's natural size; with AutoRedraw whatever is
+// drawn into it goes into a persistent image that survives repaints (kept at the screen's
+// device pixel ratio, so pictures stay sharp on HiDPI screens).
+class PictureBox final : public Control {
+public:
+    enum class ScaleMode { Twips, Pixels };
+
+    PictureBox(QWidget* parent, ScaleMode scaleMode, bool autoSize, bool autoRedraw);
+
+    [[nodiscard]] const PicturePtr& Picture() const { return picture_; }
+    // Assigning shows the picture at its natural size from the top-left corner (AutoRedraw) and
+    // resizes the box to it (AutoSize). An empty picture clears the box. Throws when the picture
+    // cannot be drawn.
+    void setPicture(PicturePtr picture);
+
+    // Inner size in the box's scale units.
+    [[nodiscard]] double ScaleWidth() const;
+    [[nodiscard]] double ScaleHeight() const;
+
+    // Draws `picture` scaled so that the source clip (x2, y2, width2, height2) fills the
+    // destination rectangle (x1, y1, width1, height1); both in this box's scale units, the
+    // source measured on the picture at its natural size in those units.
+    void PaintPicture(const PicturePtr& picture, float x1, float y1, float width1, float height1,
+                      float x2, float y2, float width2, float height2);
+
+    // Draws an image with its top-left corner at (x, y) in pixels at the image's own size.
+    void drawImage(const QImage& image, double x, double y);
+
+    // The persistent image as shown (tests grab it).
+    [[nodiscard]] QImage image() const;
+
+private:
+    void resetCanvas();
+    [[nodiscard]] QSizeF naturalSizeInUnits(const rt::Picture& picture) const;
+
+    PictureBoxWidget* box_;
+    ScaleMode scaleMode_;
+    bool autoSize_;
+    bool autoRedraw_;
+    PicturePtr picture_;
+};
+
+} // namespace zelvia::rt

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "runtime/fs/file_attributes.h"
+
+#include <QString>
+#include <QtGlobal>
+#include <vector>
+
+namespace zelvia::rt {
+
+struct ListedFile {
+    QString name; // decoded with decodeFileName
+    quint32 attributes = 0;
+};
+
+// The regular files of `folder` (and symbolic links to regular files; dangling or looping
+// links are left out) whose names match `pattern` (see WildcardPattern) and whose attributes
+// pass `flags`, in natural order. Throws RuntimeError 53 when the folder does not exist,
+// 75 when it cannot be read.
+std::vector<ListedFile> listFiles(const QString& folder, const QString& pattern, ListFlags flags);
+
+// The subfolders of `folder` (also through symbolic links), in natural order, leaving out
+// "." and ".." and hidden folders whose names begin with ".". Throws as listFiles.
+std::vector<QString> listSubfolders(const QString& folder);
+
+} // namespace zelvia::rt

@@ -1,0 +1,62 @@
+#include "runtime/imaging/dib_decoder.h"
+#include "runtime/imaging/dib_info.h"
+#include "runtime/imaging/formats.h"
+#include "runtime/imaging/le_bytes.h"
+#include "runtime/imaging/raster_base.h"
+#include "runtime/runtime_error.h"
+
+#include <algorithm>
+
+namespace zelvia::rt::imaging {
+
+namespace {
+
+class BmpPicture final : public RasterPictureBase {
+public:
+    BmpPicture(ByteSourcePtr source, DibInfo info)
+        : RasterPictureBase(PictureKind::Bitmap, QSize(info.width, info.height)),
+          source_(std::move(source)), info_(std::move(info)) {}
+
+protected:
+    [[nodiscard]] QImage decodeFull() const override {
+        FullImageSink sink(info_.width, info_.height);
+        decode(sink);
+        return std::move(sink).image();
+    }
+
+    // Rows are averaged into the reduced size as they are read, so a large bitmap shown
+    // small never exists at full size in memory.
+    [[nodiscard]] QImage decodeFor(QSize needed) const override {
+        const QSize reduced(std::min(needed.width(), info_.width),
+                            std::min(needed.height(), info_.height));
+        if (reduced == pixelSize()) {
+            return decodeFull();
+        }
+        BoxReduceSink sink(info_.width, info_.height, reduced.width(), reduced.height());
+        decode(sink);
+        return std::move(sink).image();
+    }
+
+private:
+    void decode(RowSink& sink) const {
+        if (decodeDibPixels(*source_, info_, sink) == 0) {
+            throw RuntimeError(err::InvalidPicture, "bitmap has no pixel data");
+        }
+    }
+
+    ByteSourcePtr source_;
+    DibInfo info_;
+};
+
+} // namespace
+
+PicturePtr loadBmp(const ByteSourcePtr& source, QByteArrayView head) {
+    const qint64 offBits = le32(head, 10);
+    DibInfo info = parseDibHeader(head, 14, offBits, source->size(), DibContext::File);
+    if (info.pixelOffset >= source->size()) {
+        throw RuntimeError(err::InvalidPicture, "bitmap has no pixel data");
+    }
+    return std::make_shared<BmpPicture>(source, std::move(info));
+}
+
+} // namespace zelvia::rt::imaging

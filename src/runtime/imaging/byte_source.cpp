@@ -1,0 +1,135 @@
+#include "runtime/imaging/byte_source.h"
+
+#include "runtime/fs/native_path.h"
+#include "runtime/runtime_error.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace zelvia::rt::imaging {
+
+namespace {
+
+class MemorySource final : public ByteSource {
+public:
+    explicit MemorySource(QByteArray bytes) : bytes_(std::move(bytes)) {}
+
+    [[nodiscard]] qint64 size() const override { return bytes_.size(); }
+
+    [[nodiscard]] QByteArray readAt(qint64 offset, qint64 length) const override {
+        if (offset < 0 || length <= 0 || offset >= bytes_.size()) {
+            return {};
+        }
+        return bytes_.mid(static_cast<qsizetype>(offset),
+                          static_cast<qsizetype>(std::min(length, bytes_.size() - offset)));
+    }
+
+private:
+    QByteArray bytes_;
+};
+
+class FileSource final : public ByteSource {
+public:
+    FileSource(int fd, qint64 size) : fd_(fd), size_(size) {}
+    ~FileSource() override { ::close(fd_); }
+
+    [[nodiscard]] qint64 size() const override { return size_; }
+
+    [[nodiscard]] QByteArray readAt(qint64 offset, qint64 length) const override {
+        QByteArray out;
+        if (offset < 0 || length <= 0 || offset >= size_) {
+            return out;
+        }
+        length = std::min(length, size_ - offset);
+        out.resize(static_cast<qsizetype>(length));
+        qint64 done = 0;
+        while (done < length) {
+            const ssize_t got = ::pread(fd_, out.data() + done, static_cast<size_t>(length - done),
+                                        static_cast<off_t>(offset + done));
+            if (got < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                throw RuntimeError(err::PathAccess);
+            }
+            if (got == 0) {
+                break; // the file shrank since it was opened
+            }
+            done += got;
+        }
+        out.resize(static_cast<qsizetype>(done));
+        return out;
+    }
+
+private:
+    int fd_;
+    qint64 size_;
+};
+
+} // namespace
+
+ByteSourcePtr memorySource(QByteArray bytes) {
+    return std::make_shared<MemorySource>(std::move(bytes));
+}
+
+ByteSourcePtr fileSource(const ReadOnlyFile& file) {
+    const int fd = ::fcntl(file.fd(), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        throw RuntimeError(err::PathAccess);
+    }
+    return std::make_shared<FileSource>(fd, file.size());
+}
+
+ChunkReader::ChunkReader(const ByteSource& source, qint64 begin, qint64 end, qint64 chunkSize)
+    : source_(source), pos_(std::max<qint64>(begin, 0)), end_(std::min(end, source.size())),
+      chunkSize_(std::max<qint64>(chunkSize, 4096)) {}
+
+bool ChunkReader::refill() {
+    if (pos_ >= end_) {
+        return false;
+    }
+    buffer_ = source_.readAt(pos_, std::min(chunkSize_, end_ - pos_));
+    bufferPos_ = 0;
+    if (buffer_.isEmpty()) {
+        end_ = pos_; // short file: nothing more to come
+        return false;
+    }
+    pos_ += buffer_.size();
+    return true;
+}
+
+qint64 ChunkReader::read(unsigned char* dst, qint64 n) {
+    qint64 done = 0;
+    while (done < n) {
+        if (bufferPos_ >= buffer_.size() && !refill()) {
+            break;
+        }
+        const qint64 take = std::min<qint64>(n - done, buffer_.size() - bufferPos_);
+        std::memcpy(dst + done, buffer_.constData() + bufferPos_, static_cast<size_t>(take));
+        bufferPos_ += static_cast<qsizetype>(take);
+        done += take;
+    }
+    return done;
+}
+
+int ChunkReader::next() {
+    if (bufferPos_ >= buffer_.size() && !refill()) {
+        return -1;
+    }
+    return static_cast<unsigned char>(buffer_[bufferPos_++]);
+}
+
+void ChunkReader::skip(qint64 n) {
+    const qint64 inBuffer = buffer_.size() - bufferPos_;
+    if (n <= inBuffer) {
+        bufferPos_ += static_cast<qsizetype>(n);
+        return;
+    }
+    bufferPos_ = buffer_.size();
+    pos_ = std::min(end_, pos_ + (n - inBuffer));
+}
+
+} // namespace zelvia::rt::imaging

@@ -1,0 +1,75 @@
+#include "runtime/imaging/raster_base.h"
+
+#include "runtime/runtime_error.h"
+
+#include <QPaintDevice>
+#include <QPainter>
+#include <cmath>
+
+namespace zelvia::rt::imaging {
+
+void checkDecodeLimit(QSize size) {
+    if (qint64{size.width()} * size.height() * 4 > kMaxDecodedBytes) {
+        throw RuntimeError(err::TooLarge);
+    }
+}
+
+QSizeF RasterPictureBase::naturalSizeTwips(double twipsPerPixelX, double twipsPerPixelY) const {
+    return {size_.width() * twipsPerPixelX, size_.height() * twipsPerPixelY};
+}
+
+void RasterPictureBase::draw(QPainter& painter, const QRectF& target) const {
+    const QPaintDevice* device = painter.device();
+    const double ratio = device != nullptr ? device->devicePixelRatioF() : 1.0;
+    const double w = std::abs(target.width()) * ratio;
+    const double h = std::abs(target.height()) * ratio;
+    if (!(w >= 0.5 && h >= 0.5) || w > 1e9 || h > 1e9) {
+        if (w > 1e9 || h > 1e9) {
+            throw RuntimeError(err::TooLarge);
+        }
+        return; // nothing visible to draw
+    }
+    const QSize needed(static_cast<int>(std::lround(w)), static_cast<int>(std::lround(h)));
+    checkDecodeLimit(needed);
+
+    QImage image;
+    {
+        const std::lock_guard lock(mutex_);
+        if (cache_.size() != needed) {
+            cache_ = QImage();
+            QImage decoded = decodeFor(needed);
+            noteDecoded(decoded.size());
+            if (decoded.size() != needed) {
+                decoded = decoded.scaled(needed, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                if (decoded.isNull()) {
+                    throw RuntimeError(err::TooLarge);
+                }
+            }
+            cache_ = std::move(decoded);
+        }
+        image = cache_;
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawImage(target, image);
+    painter.restore();
+}
+
+QImage RasterPictureBase::fullImage() const {
+    checkDecodeLimit(size_);
+    QImage image = decodeFull();
+    const std::lock_guard lock(mutex_);
+    noteDecoded(image.size());
+    return image;
+}
+
+void RasterPictureBase::noteDecoded(QSize size) const {
+    lastDecoded_ = size;
+}
+
+QSize RasterPictureBase::lastDecodedSize() const {
+    const std::lock_guard lock(mutex_);
+    return lastDecoded_;
+}
+
+} // namespace zelvia::rt::imaging

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "runtime/picture.h"
+
+#include <QImage>
+#include <QSize>
+#include <mutex>
+
+namespace zelvia::rt::imaging {
+
+// What the raster formats share: kind and size, the decode limit, and drawing through one
+// cached image decoded for the last size drawn.
+class RasterPictureBase : public Picture {
+public:
+    RasterPictureBase(PictureKind kind, QSize size) : kind_(kind), size_(size) {}
+
+    [[nodiscard]] PictureKind kind() const override { return kind_; }
+    [[nodiscard]] QSize pixelSize() const override { return size_; }
+    [[nodiscard]] QSizeF naturalSizeTwips(double twipsPerPixelX,
+                                          double twipsPerPixelY) const override;
+    void draw(QPainter& painter, const QRectF& target) const override;
+    [[nodiscard]] QImage fullImage() const override;
+
+    [[nodiscard]] QSize lastDecodedSize() const;
+
+protected:
+    // Every pixel at full size.
+    [[nodiscard]] virtual QImage decodeFull() const = 0;
+    // An image at least `needed` in each direction where the picture allows, or smaller
+    // than `needed` only when the picture itself is; the caller scales it to `needed`.
+    [[nodiscard]] virtual QImage decodeFor(QSize /*needed*/) const { return decodeFull(); }
+
+private:
+    void noteDecoded(QSize size) const;
+
+    PictureKind kind_;
+    QSize size_;
+    mutable std::mutex mutex_;
+    mutable QImage cache_;
+    mutable QSize lastDecoded_;
+};
+
+// Throws RuntimeError 5 when `size` pixels at 4 bytes each exceed kMaxDecodedBytes.
+void checkDecodeLimit(QSize size);
+
+} // namespace zelvia::rt::imaging

@@ -1,0 +1,107 @@
+#include "runtime/imaging/row_sink.h"
+
+#include "runtime/picture.h"
+#include "runtime/runtime_error.h"
+
+namespace zelvia::rt::imaging {
+
+QImage allocateImage(int width, int height) {
+    if (qint64{width} * height * 4 > kMaxDecodedBytes) {
+        throw RuntimeError(err::TooLarge);
+    }
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) {
+        throw RuntimeError(err::TooLarge);
+    }
+    image.fill(Qt::transparent);
+    return image;
+}
+
+FullImageSink::FullImageSink(int width, int height) : image_(allocateImage(width, height)) {}
+
+void FullImageSink::putRow(int y, const QRgb* row) {
+    if (y < 0 || y >= image_.height()) {
+        return;
+    }
+    auto* out = reinterpret_cast<QRgb*>(image_.scanLine(y));
+    const int w = image_.width();
+    for (int x = 0; x < w; ++x) {
+        const QRgb p = row[x];
+        out[x] = qAlpha(p) == 255 ? p : qPremultiply(p);
+    }
+}
+
+namespace {
+
+// Index of the first source line that maps to destination line `d`.
+qint64 firstSource(qint64 d, qint64 sourceSize, qint64 size) {
+    return (d * sourceSize + size - 1) / size;
+}
+
+} // namespace
+
+BoxReduceSink::BoxReduceSink(int sourceWidth, int sourceHeight, int width, int height)
+    : sourceWidth_(sourceWidth), sourceHeight_(sourceHeight), image_(allocateImage(width, height)),
+      column_(static_cast<size_t>(sourceWidth)), columnCount_(static_cast<size_t>(width)),
+      sums_(static_cast<size_t>(width) * 4) {
+    for (int x = 0; x < sourceWidth; ++x) {
+        const auto d = static_cast<int>(qint64{x} * width / sourceWidth);
+        column_[static_cast<size_t>(x)] = d;
+        ++columnCount_[static_cast<size_t>(d)];
+    }
+}
+
+void BoxReduceSink::putRow(int y, const QRgb* row) {
+    if (y < 0 || y >= sourceHeight_) {
+        return;
+    }
+    const auto d = static_cast<int>(qint64{y} * image_.height() / sourceHeight_);
+    if (d != currentRow_) {
+        flush();
+        currentRow_ = d;
+    }
+    std::uint64_t* sums = sums_.data();
+    for (int x = 0; x < sourceWidth_; ++x) {
+        const QRgb p = row[x];
+        std::uint64_t* s = sums + 4 * column_[static_cast<size_t>(x)];
+        const unsigned a = static_cast<unsigned>(qAlpha(p));
+        if (a == 255) {
+            s[0] += 255;
+            s[1] += static_cast<unsigned>(qRed(p));
+            s[2] += static_cast<unsigned>(qGreen(p));
+            s[3] += static_cast<unsigned>(qBlue(p));
+        } else if (a != 0) {
+            s[0] += a;
+            s[1] += (static_cast<unsigned>(qRed(p)) * a + 127) / 255;
+            s[2] += (static_cast<unsigned>(qGreen(p)) * a + 127) / 255;
+            s[3] += (static_cast<unsigned>(qBlue(p)) * a + 127) / 255;
+        }
+    }
+}
+
+void BoxReduceSink::flush() {
+    if (currentRow_ < 0) {
+        return;
+    }
+    // Rows that never arrived count as transparent, so divide by the full coverage.
+    const qint64 rows = firstSource(currentRow_ + 1, sourceHeight_, image_.height()) -
+                        firstSource(currentRow_, sourceHeight_, image_.height());
+    auto* out = reinterpret_cast<QRgb*>(image_.scanLine(currentRow_));
+    for (int x = 0; x < image_.width(); ++x) {
+        const auto n = static_cast<std::uint64_t>(rows) * columnCount_[static_cast<size_t>(x)];
+        std::uint64_t* s = &sums_[static_cast<size_t>(x) * 4];
+        if (n == 0) {
+            continue;
+        }
+        const auto avg = [&](int i) { return static_cast<int>((s[i] + n / 2) / n); };
+        out[x] = qRgba(avg(1), avg(2), avg(3), avg(0));
+        s[0] = s[1] = s[2] = s[3] = 0;
+    }
+    currentRow_ = -1;
+}
+
+void BoxReduceSink::finish() {
+    flush();
+}
+
+} // namespace zelvia::rt::imaging

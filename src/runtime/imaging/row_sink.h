@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QImage>
+#include <QRgb>
+#include <cstdint>
+#include <vector>
+
+namespace zelvia::rt::imaging {
+
+// Receives decoded rows of a picture, each `width` unpremultiplied ARGB pixels, row 0 at the
+// top. Rows arrive in increasing or in decreasing order and are never revisited; rows that
+// never arrive stay transparent.
+class RowSink {
+public:
+    RowSink() = default;
+    RowSink(const RowSink&) = delete;
+    RowSink& operator=(const RowSink&) = delete;
+    virtual ~RowSink() = default;
+
+    virtual void putRow(int y, const QRgb* row) = 0;
+    virtual void finish() {}
+};
+
+// Allocates a transparent premultiplied image, throwing RuntimeError 5 when its pixels would
+// exceed the decode limit or the allocation fails.
+QImage allocateImage(int width, int height);
+
+// Keeps every row: the picture at full size.
+class FullImageSink final : public RowSink {
+public:
+    FullImageSink(int width, int height);
+    void putRow(int y, const QRgb* row) override;
+    [[nodiscard]] QImage image() && { return std::move(image_); }
+
+private:
+    QImage image_;
+};
+
+// Averages rows straight into a smaller image (box filter: every source pixel belongs to
+// exactly one destination pixel), holding only one destination row of sums at a time.
+class BoxReduceSink final : public RowSink {
+public:
+    BoxReduceSink(int sourceWidth, int sourceHeight, int width, int height);
+    void putRow(int y, const QRgb* row) override;
+    void finish() override;
+    [[nodiscard]] QImage image() && { return std::move(image_); }
+
+private:
+    void flush();
+
+    int sourceWidth_;
+    int sourceHeight_;
+    QImage image_;
+    std::vector<int> column_;                // destination column of each source column
+    std::vector<std::uint32_t> columnCount_; // source columns per destination column
+    std::vector<std::uint64_t> sums_;        // premultiplied a, r, g, b per destination column
+    int currentRow_ = -1;
+};
+
+} // namespace zelvia::rt::imaging

@@ -1,0 +1,43 @@
+#include "runtime/load_picture.h"
+
+#include "runtime/fs/native_path.h"
+#include "runtime/imaging/raster_picture.h"
+#include "runtime/metafile/metafile_picture.h"
+#include "runtime/runtime_error.h"
+
+namespace zelvia::rt {
+
+namespace {
+
+// Enough of the start of a file to tell every supported format apart.
+constexpr qint64 kSniffBytes = 64;
+
+} // namespace
+
+PicturePtr LoadPicture(const QString& path) {
+    if (path.isEmpty()) {
+        return nullptr;
+    }
+    const ReadOnlyFile file(path);
+    const QByteArray head = file.readAt(0, kSniffBytes);
+    if (looksLikeRaster(head)) {
+        return loadRasterPicture(file);
+    }
+    if (looksLikeMetafile(head)) {
+        return loadMetafilePicture(file);
+    }
+    throw RuntimeError(err::InvalidPicture);
+}
+
+PicturePtr LoadPictureFromBytes(const QByteArray& bytes) {
+    const QByteArrayView head(bytes.constData(), std::min<qsizetype>(bytes.size(), kSniffBytes));
+    if (looksLikeRaster(head)) {
+        return loadRasterPictureFromBytes(bytes);
+    }
+    if (looksLikeMetafile(head)) {
+        return loadMetafilePictureFromBytes(bytes);
+    }
+    throw RuntimeError(err::InvalidPicture);
+}
+
+} // namespace zelvia::rt

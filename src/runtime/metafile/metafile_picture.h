@@ -1,0 +1,22 @@
+#pragma once
+
+#include "runtime/fs/native_path.h"
+#include "runtime/picture.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+namespace zelvia::rt {
+
+// True when `head` (the first bytes of a file) starts like a placeable WMF, a plain WMF or an
+// EMF. A quick test for the loader's dispatch; loading checks the header in full.
+bool looksLikeMetafile(QByteArrayView head);
+
+// Loads a WMF or EMF. Reads the whole file (refusing files over 256 MiB with error 5) and
+// checks its header; throws RuntimeError 481 when it is not a loadable metafile.
+// The picture is played as vectors whenever it is drawn; fullImage() renders it at its
+// natural size at 96 DPI on white, since metafiles have no background of their own.
+PicturePtr loadMetafilePicture(const ReadOnlyFile& file);
+PicturePtr loadMetafilePictureFromBytes(QByteArray bytes);
+
+} // namespace zelvia::rt

@@ -1,0 +1,97 @@
+#include "runtime/peicon/pe_icon.h"
+
+#include "runtime/fs/native_path.h"
+#include "runtime/imaging/icon_image.h"
+#include "runtime/peicon/large_icon.h"
+#include "runtime/peicon/pe_layout.h"
+#include "runtime/peicon/resource_tree.h"
+#include "runtime/runtime_error.h"
+
+#include <algorithm>
+
+namespace zelvia::rt {
+
+namespace pe {
+
+namespace {
+
+// Real groups hold a dozen images at most; the caps keep hostile files cheap.
+constexpr std::size_t kMaxGroupEntries = 64;
+constexpr std::uint32_t kMaxGroupBytes = 6 + 14 * 0xFFFF;
+constexpr std::uint32_t kMaxIconBytes = 16 * 1024 * 1024;
+constexpr std::size_t kMaxDecodeAttempts = 4;
+constexpr qint64 kMaxTotalIconBytes = 64 * 1024 * 1024;
+
+} // namespace
+
+std::vector<IconCandidate> largeIconCandidates(const ByteSource& source) {
+    std::vector<IconCandidate> candidates;
+    const auto layout = PeLayout::read(source);
+    if (!layout || !layout->resourceDirectory()) {
+        return candidates;
+    }
+    const ResourceTree tree(source, *layout);
+    const auto groups = tree.typeDirectory(kRtGroupIcon);
+    if (!groups) {
+        return candidates;
+    }
+    const auto group = tree.firstData(*groups, kMaxGroupBytes);
+    if (!group) {
+        return candidates;
+    }
+    const std::vector<GroupEntry> entries = parseIconGroup(*group, kMaxGroupEntries);
+    if (entries.empty()) {
+        return candidates;
+    }
+    const auto icons = tree.typeDirectory(kRtIcon);
+    if (!icons) {
+        return candidates;
+    }
+    qint64 totalBytes = 0;
+    for (const GroupEntry& listed : entries) {
+        auto data = tree.dataById(*icons, listed.iconId, kMaxIconBytes);
+        if (data) {
+            totalBytes += data->size();
+            if (totalBytes > kMaxTotalIconBytes) {
+                break;
+            }
+            candidates.push_back({describeIconImage(*data, listed), std::move(*data)});
+        }
+    }
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const IconCandidate& a, const IconCandidate& b) {
+                         return preferredAsLargeIcon(a.image, b.image);
+                     });
+    return candidates;
+}
+
+QImage extractLargeIcon(const ByteSource& source) {
+    const std::vector<IconCandidate> candidates = largeIconCandidates(source);
+    const std::size_t attempts = std::min(candidates.size(), kMaxDecodeAttempts);
+    for (std::size_t i = 0; i < attempts; ++i) {
+        QImage image = decodeIconImage(candidates[i].data);
+        if (!image.isNull()) {
+            return image;
+        }
+    }
+    return {};
+}
+
+} // namespace pe
+
+QImage extractLargeIcon(QByteArrayView file) {
+    const pe::MemoryByteSource source(file);
+    return pe::extractLargeIcon(source);
+}
+
+QImage extractLargeIconFromFile(const QString& path) {
+    try {
+        const ReadOnlyFile file(path);
+        const pe::FileByteSource source(file);
+        return pe::extractLargeIcon(source);
+    } catch (const RuntimeError&) {
+        return {};
+    }
+}
+
+} // namespace zelvia::rt

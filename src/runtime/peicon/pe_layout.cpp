@@ -1,0 +1,129 @@
+#include "runtime/peicon/pe_layout.h"
+
+#include <algorithm>
+
+namespace zelvia::rt::pe {
+
+namespace {
+
+constexpr std::uint16_t kMagicPe32 = 0x10B;
+constexpr std::uint16_t kMagicPe32Plus = 0x20B;
+constexpr std::uint32_t kResourceDirectoryIndex = 2;
+constexpr std::uint64_t kCoffHeaderSize = 20;
+constexpr std::uint64_t kSectionHeaderSize = 40;
+constexpr std::uint32_t kPageSize = 0x1000;
+constexpr std::uint32_t kSectorSize = 0x200;
+
+} // namespace
+
+std::optional<PeLayout> PeLayout::read(const ByteSource& source) {
+    const auto dos = source.read(0, 64);
+    if (!dos || !dos->startsWith("MZ")) {
+        return std::nullopt;
+    }
+    const std::uint64_t ntOffset = *u32At(*dos, 0x3C);
+    const auto nt = source.read(ntOffset, 4 + kCoffHeaderSize + 2);
+    if (!nt || !nt->startsWith(QByteArrayView("PE\0\0", 4))) {
+        return std::nullopt;
+    }
+    const std::uint16_t sectionCount = *u16At(*nt, 4 + 2);
+    const std::uint16_t optionalHeaderSize = *u16At(*nt, 4 + 16);
+    const std::uint64_t optionalOffset = ntOffset + 4 + kCoffHeaderSize;
+    const std::uint16_t magic = *u16At(*nt, 4 + kCoffHeaderSize);
+
+    PeLayout layout;
+    layout.fileSize_ = source.size();
+    std::uint64_t countOffset = 0;
+    if (magic == kMagicPe32) {
+        countOffset = 92;
+    } else if (magic == kMagicPe32Plus) {
+        countOffset = 108;
+        layout.pe32Plus_ = true;
+    } else {
+        return std::nullopt;
+    }
+    // Alignments and SizeOfHeaders sit at the same place in both layouts.
+    const auto common = source.read(optionalOffset, 64);
+    if (!common) {
+        return std::nullopt;
+    }
+    const std::uint32_t sectionAlignment = *u32At(*common, 32);
+    layout.fileAlignment_ = *u32At(*common, 36);
+    layout.sizeOfHeaders_ = *u32At(*common, 60);
+    // Below page alignment the loader maps the file as it is: RVA and file offset agree.
+    layout.flatMapping_ = sectionAlignment < kPageSize && sectionAlignment == layout.fileAlignment_;
+
+    // A directory count or entry cut off by the end of the file means no resources.
+    const auto count = source.read(optionalOffset + countOffset, 4);
+    if (count && *u32At(*count, 0) > kResourceDirectoryIndex) {
+        const auto entry =
+            source.read(optionalOffset + countOffset + 4 + 8 * kResourceDirectoryIndex, 8);
+        if (entry) {
+            const DataDirectory dir{*u32At(*entry, 0), *u32At(*entry, 4)};
+            // The loader ignores the size: files with a size of 0 still have resources.
+            if (dir.rva != 0) {
+                layout.resources_ = dir;
+            }
+        }
+    }
+
+    // Sections whose header lies past the end of the file are left out.
+    const std::uint64_t tableOffset = optionalOffset + optionalHeaderSize;
+    const std::uint64_t available =
+        tableOffset < layout.fileSize_ ? (layout.fileSize_ - tableOffset) / kSectionHeaderSize : 0;
+    const std::uint64_t readable = std::min<std::uint64_t>(sectionCount, available);
+    if (readable > 0) {
+        const auto table = source.read(tableOffset, readable * kSectionHeaderSize);
+        if (!table) {
+            return std::nullopt;
+        }
+        layout.sections_.reserve(readable);
+        for (std::uint64_t i = 0; i < readable; ++i) {
+            const std::uint64_t at = i * kSectionHeaderSize;
+            layout.sections_.push_back(
+                SectionHeader{*u32At(*table, at + 12), *u32At(*table, at + 8),
+                              *u32At(*table, at + 20), *u32At(*table, at + 16)});
+        }
+    }
+    return layout;
+}
+
+std::optional<std::uint64_t> PeLayout::fileOffset(std::uint32_t rva, std::uint32_t length) const {
+    if (flatMapping_) {
+        return rangeFits(rva, length, fileSize_) ? std::optional<std::uint64_t>(rva) : std::nullopt;
+    }
+    for (const SectionHeader& s : sections_) {
+        const std::uint32_t virtualSize = s.virtualSize != 0 ? s.virtualSize : s.rawSize;
+        if (rva < s.virtualAddress || rva - s.virtualAddress >= virtualSize) {
+            continue;
+        }
+        const std::uint32_t delta = rva - s.virtualAddress;
+        // The loader rounds raw offsets down to a sector; only the part of the section that
+        // is both in the file and in its virtual size holds file bytes, the rest is zeros.
+        const std::uint64_t rawStart = fileAlignment_ >= kSectorSize
+                                           ? s.rawOffset & ~std::uint64_t{kSectorSize - 1}
+                                           : s.rawOffset;
+        const std::uint64_t mapped = std::min(s.rawSize, virtualSize);
+        if (!rangeFits(delta, length, mapped) || !rangeFits(rawStart + delta, length, fileSize_)) {
+            return std::nullopt;
+        }
+        return rawStart + delta;
+    }
+    // Outside every section: the headers are mapped at their own offsets.
+    const std::uint64_t headers = std::min<std::uint64_t>(sizeOfHeaders_, fileSize_);
+    if (rangeFits(rva, length, headers)) {
+        return rva;
+    }
+    return std::nullopt;
+}
+
+std::optional<QByteArray> PeLayout::readRva(const ByteSource& source, std::uint32_t rva,
+                                            std::uint32_t length) const {
+    const auto offset = fileOffset(rva, length);
+    if (!offset) {
+        return std::nullopt;
+    }
+    return source.read(*offset, length);
+}
+
+} // namespace zelvia::rt::pe

@@ -1,0 +1,63 @@
+#include "runtime/qt_host.h"
+
+#include "runtime/basic_types.h"
+#include "runtime/fs/native_path.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+namespace zelvia::rt {
+
+void QtHost::messageBox(const QString& text, int style, const QString& title) {
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox box(style == style::Critical ? QMessageBox::Critical : QMessageBox::NoIcon, title,
+                    shown, QMessageBox::Ok, owner_);
+    box.exec();
+}
+
+bool QtHost::printerDialog(QPrinter& printer) {
+    // Without any CUPS printer the dialog still offers printing to a PDF file.
+    if (QPrinterInfo::availablePrinters().isEmpty()) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+    }
+    QPrintDialog dialog(&printer, owner_);
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtHost::confirmDelete(const QString& path) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("ファイルの削除"),
+                    QStringLiteral("'%1' をごみ箱に移動しますか?").arg(displayFileName(path)),
+                    QMessageBox::Yes | QMessageBox::No, owner_);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void QtHost::deleteFailed(const QString& path, const QString& reason) {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("ファイルの削除エラー"),
+                    QStringLiteral("'%1' を削除できません: %2").arg(displayFileName(path), reason),
+                    QMessageBox::Ok, owner_);
+    box.exec();
+}
+
+void QtHost::showHelp(const QString& helpFile, int command, std::uint32_t data) {
+    if (helpOpener_ != nullptr) {
+        helpOpener_(owner_, helpFile, command, data);
+    }
+}
+
+QAction* QtHost::popupMenu(QMenu& menu, const QPoint& globalPos) {
+    return menu.exec(globalPos);
+}
+
+void QtHost::endProgram(int exitCode) {
+    QApplication::closeAllWindows();
+    QApplication::exit(exitCode);
+}
+
+} // namespace zelvia::rt

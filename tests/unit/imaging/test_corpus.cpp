@@ -1,0 +1,76 @@
+#include "runtime/fs/native_path.h"
+#include "runtime/imaging/raster_picture.h"
+#include "runtime/runtime_error.h"
+#include "support/corpus.h"
+
+#include <QPainter>
+#include <gtest/gtest.h>
+#include <iostream>
+#include <map>
+
+using namespace zelvia::rt;
+using namespace zelvia::test;
+
+namespace {
+
+void drawSmall(const Picture& p) {
+    QImage target(169, 169, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&target);
+    p.draw(painter, QRectF(0, 0, 169, 112));
+}
+
+} // namespace
+
+TEST(Corpus, ValidBmpSuiteFilesLoadWithTheirDimensionsAndDraw) {
+    ZELVIA_REQUIRE_CORPUS(dir);
+    int checked = 0;
+    for (const CorpusEntry& e : corpusEntries(QStringLiteral("bmp/bmpsuite/g/"))) {
+        SCOPED_TRACE(e.relPath.toStdString());
+        ASSERT_EQ(e.expect, QStringLiteral("valid"));
+        const PicturePtr p = loadRasterPicture(ReadOnlyFile(e.path));
+        const QStringList wh = e.dims.split(QLatin1Char('x'));
+        ASSERT_EQ(wh.size(), 2);
+        EXPECT_EQ(p->pixelSize(), QSize(wh[0].toInt(), wh[1].toInt()));
+        EXPECT_NO_THROW(drawSmall(*p));
+        EXPECT_NO_THROW((void)p->fullImage());
+        ++checked;
+    }
+    EXPECT_GT(checked, 20);
+}
+
+// Every raster file either loads and draws, or is refused with 481 (or 5); never anything
+// else, never a crash.
+TEST(Corpus, EveryRasterFileLoadsOrIsRefusedCleanly) {
+    ZELVIA_REQUIRE_CORPUS(dir);
+    std::map<std::string, std::map<std::string, std::pair<int, int>>> counts; // ok, refused
+    for (const QString& folder : {QStringLiteral("bmp/"), QStringLiteral("ico/"),
+                                  QStringLiteral("jpeg/"), QStringLiteral("gif/")}) {
+        for (const CorpusEntry& e : corpusEntries(folder)) {
+            SCOPED_TRACE(e.relPath.toStdString());
+            auto& c = counts[folder.toStdString()][e.expect.toStdString()];
+            try {
+                const PicturePtr p = loadRasterPicture(ReadOnlyFile(e.path));
+                ASSERT_TRUE(p);
+                EXPECT_FALSE(p->pixelSize().isEmpty());
+                drawSmall(*p);
+                const QImage full = p->fullImage();
+                EXPECT_EQ(full.size(), p->pixelSize());
+                ++c.first;
+            } catch (const RuntimeError& err) {
+                if (e.expect == QStringLiteral("valid")) {
+                    std::cout << "[corpus] refused valid file " << e.relPath.toStdString() << ": "
+                              << err.what() << "\n";
+                }
+                EXPECT_TRUE(err.number() == err::InvalidPicture || err.number() == err::TooLarge)
+                    << err.number() << " " << err.what();
+                ++c.second;
+            }
+        }
+    }
+    for (const auto& [folder, byExpect] : counts) {
+        for (const auto& [expect, c] : byExpect) {
+            std::cout << "[corpus] " << folder << " " << expect << ": " << c.first << " loaded, "
+                      << c.second << " refused\n";
+        }
+    }
+}

@@ -1,0 +1,201 @@
+#include "runtime/fs/native_path.h"
+#include "runtime/imaging/raster_picture.h"
+#include "runtime/runtime_error.h"
+#include "test_writers.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace zelvia::rt;
+using namespace zelvia::test;
+
+namespace {
+
+QByteArray bmp24(int w, int h) {
+    BmpLayout s;
+    s.width = w;
+    s.height = h;
+    s.pixels = packRows(w, h, 24, false, [](int, int) { return 0x336699u; });
+    return makeBmp(s);
+}
+
+QImage solid(int w, int h, QRgb c) {
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(c);
+    return img;
+}
+
+int errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const RuntimeError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+QByteArray withHeaderSize(QByteArray bmp, std::uint32_t size) {
+    bmp[14] = static_cast<char>(size);
+    return bmp;
+}
+
+} // namespace
+
+struct SniffCase {
+    const char* name;
+    QByteArray head;
+    bool raster;
+};
+
+class Sniff : public ::testing::TestWithParam<SniffCase> {};
+
+TEST_P(Sniff, RecognisesFormatsByContent) {
+    EXPECT_EQ(looksLikeRaster(GetParam().head), GetParam().raster);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Heads, Sniff,
+    ::testing::Values(SniffCase{"bmp", bmp24(2, 2), true},
+                      SniffCase{"bmp_core", withHeaderSize(bmp24(2, 2), 12), true},
+                      SniffCase{"bmp_bad_header_size", withHeaderSize(bmp24(2, 2), 7), false},
+                      SniffCase{"bm_text", QByteArray("BM is not a bitmap, just text"), false},
+                      SniffCase{"ico", QByteArray("\0\0\1\0\1\0", 6), true},
+                      SniffCase{"cur", QByteArray("\0\0\2\0\1\0", 6), false},
+                      SniffCase{"ico_no_images", QByteArray("\0\0\1\0\0\0", 6), false},
+                      SniffCase{"jpeg", QByteArray("\xFF\xD8\xFF\xE0", 4), true},
+                      SniffCase{"jpeg_two_bytes", QByteArray("\xFF\xD8", 2), false},
+                      SniffCase{"gif87", QByteArray("GIF87a\1\0\1\0"), true},
+                      SniffCase{"gif89", QByteArray("GIF89a\1\0\1\0"), true},
+                      SniffCase{"gif88", QByteArray("GIF88a\1\0\1\0"), false},
+                      SniffCase{"png", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), false},
+                      SniffCase{"text", QByteArray("hello world"), false},
+                      SniffCase{"empty", {}, false}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST(RasterLoad, ReportsKindAndNaturalSizePerFormat) {
+    struct Case {
+        QByteArray bytes;
+        PictureKind kind;
+        QSize size;
+    };
+    const QImage photo = solid(123, 45, qRgb(200, 10, 10));
+    const std::vector<Case> cases = {
+        {bmp24(7, 3), PictureKind::Bitmap, {7, 3}},
+        {encodeWith(photo, "BMP"), PictureKind::Bitmap, {123, 45}},
+        {encodeWith(photo, "JPG", 90), PictureKind::Bitmap, {123, 45}},
+        {makeGif(10, 8, 0, 0, 4, 4, {qRgb(1, 2, 3)}, -1, [](int, int) { return 0; }),
+         PictureKind::Bitmap,
+         {10, 8}},
+        {makeIco(
+             {{16, 16, 24,
+               makeIconDib(
+                   16, 16, 24, {}, [](int, int) { return 0u; }, [](int, int) { return false; })}}),
+         PictureKind::Icon,
+         {16, 16}},
+    };
+    for (const Case& c : cases) {
+        const PicturePtr p = loadRasterPictureFromBytes(c.bytes);
+        ASSERT_TRUE(p);
+        EXPECT_EQ(p->kind(), c.kind);
+        EXPECT_EQ(p->pixelSize(), c.size);
+        const QSizeF twips = p->naturalSizeTwips(15.0, 12.0);
+        EXPECT_DOUBLE_EQ(twips.width(), c.size.width() * 15.0);
+        EXPECT_DOUBLE_EQ(twips.height(), c.size.height() * 12.0);
+    }
+}
+
+TEST(RasterLoad, FormatComesFromContentNotName) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const auto write = [&](const QString& name, const QByteArray& bytes) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return dir.filePath(name);
+    };
+    const QString photo = write(QStringLiteral("photo.jpg"), bmp24(5, 4));
+    const PicturePtr p = loadRasterPicture(ReadOnlyFile(photo));
+    EXPECT_EQ(p->pixelSize(), QSize(5, 4));
+    EXPECT_EQ(p->fullImage().pixel(0, 0), qRgb(0x33, 0x66, 0x99));
+
+    const QString png = write(QStringLiteral("x.bmp"), encodeWith(solid(4, 4, 0), "PNG"));
+    EXPECT_EQ(errorOf([&] { loadRasterPicture(ReadOnlyFile(png)); }), err::InvalidPicture);
+    const QString text = write(QStringLiteral("y.bmp"), "just some text\n");
+    EXPECT_EQ(errorOf([&] { loadRasterPicture(ReadOnlyFile(text)); }), err::InvalidPicture);
+}
+
+TEST(RasterLoad, PictureOutlivesTheFileItWasLoadedFrom) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.bmp"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bmp24(3, 3));
+    }
+    PicturePtr p;
+    {
+        const ReadOnlyFile file(path);
+        p = loadRasterPicture(file);
+    }
+    ASSERT_TRUE(QFile::remove(path));
+    EXPECT_EQ(p->fullImage().pixel(2, 2), qRgb(0x33, 0x66, 0x99));
+}
+
+struct BadHeader {
+    const char* name;
+    std::function<void(BmpLayout&)> change;
+};
+
+class InvalidBmpHeader : public ::testing::TestWithParam<BadHeader> {};
+
+TEST_P(InvalidBmpHeader, Gives481AtLoad) {
+    BmpLayout s;
+    s.width = 4;
+    s.height = 4;
+    s.pixels = QByteArray(64, '\x10');
+    GetParam().change(s);
+    EXPECT_EQ(errorOf([&] { loadRasterPictureFromBytes(makeBmp(s)); }), err::InvalidPicture);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, InvalidBmpHeader,
+    ::testing::Values(BadHeader{"zero_width", [](BmpLayout& s) { s.width = 0; }},
+                      BadHeader{"zero_height", [](BmpLayout& s) { s.height = 0; }},
+                      BadHeader{"negative_width", [](BmpLayout& s) { s.width = -4; }},
+                      BadHeader{"absurd_width", [](BmpLayout& s) { s.width = 3000000; }},
+                      BadHeader{"planes", [](BmpLayout& s) { s.planes = 2; }},
+                      BadHeader{"bits_3", [](BmpLayout& s) { s.bitCount = 3; }},
+                      BadHeader{"bits_64", [](BmpLayout& s) { s.bitCount = 64; }},
+                      BadHeader{"embedded_jpeg", [](BmpLayout& s) { s.compression = 4; }},
+                      BadHeader{"embedded_png", [](BmpLayout& s) { s.compression = 5; }},
+                      BadHeader{"rle8_at_24_bits", [](BmpLayout& s) { s.compression = 1; }},
+                      BadHeader{"bitfields_at_24_bits", [](BmpLayout& s) { s.compression = 3; }},
+                      BadHeader{"top_down_rle",
+                                [](BmpLayout& s) {
+                                    s.bitCount = 8;
+                                    s.compression = 1;
+                                    s.topDown = true;
+                                }},
+                      BadHeader{"os2_huffman",
+                                [](BmpLayout& s) {
+                                    s.headerSize = 64;
+                                    s.bitCount = 1;
+                                    s.compression = 3;
+                                }},
+                      BadHeader{"header_size_66", [](BmpLayout& s) { s.headerSize = 66; }},
+                      BadHeader{"no_pixel_data", [](BmpLayout& s) { s.pixels.clear(); }}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST(RasterLoad, TruncatedHeadersGive481) {
+    const QByteArray full = bmp24(4, 4);
+    for (const int length : {2, 10, 18, 30, 53}) {
+        EXPECT_EQ(errorOf([&] { loadRasterPictureFromBytes(full.left(length)); }),
+                  err::InvalidPicture)
+            << "length " << length;
+    }
+    const QByteArray jpeg = encodeWith(solid(8, 8, 0), "JPG");
+    EXPECT_EQ(errorOf([&] { loadRasterPictureFromBytes(jpeg.left(20)); }), err::InvalidPicture);
+    EXPECT_EQ(errorOf([&] { loadRasterPictureFromBytes(QByteArray("GIF89a\0\0\0\0", 10)); }),
+              err::InvalidPicture);
+}

@@ -1,0 +1,287 @@
+#include "metafile_writers.h"
+#include "runtime/metafile/metafile_picture.h"
+
+#include <QPainter>
+#include <cstring>
+#include <functional>
+#include <gtest/gtest.h>
+
+using namespace zelvia::rt;
+using namespace zelvia::test;
+
+namespace {
+
+constexpr std::uint32_t kRed = 0x0000FF; // COLORREF is 0x00BBGGRR
+constexpr std::uint32_t kBlue = 0xFF0000;
+constexpr std::uint32_t kGreen = 0x00FF00;
+
+QImage render(const PicturePtr& pic, QSize size) {
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    pic->draw(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    painter.end();
+    return image;
+}
+
+::testing::AssertionResult colourAt(const QImage& image, int x, int y, QColor expected) {
+    const QColor c = image.pixelColor(x, y);
+    const int d = std::abs(c.red() - expected.red()) + std::abs(c.green() - expected.green()) +
+                  std::abs(c.blue() - expected.blue());
+    if (d <= 60) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << "pixel (" << x << "," << y << ") is " << c.name().toStdString() << ", expected "
+           << expected.name().toStdString();
+}
+
+// The same scene for every mapping mode, in device pixels of a 100x100 picture:
+// a red square (10,10)-(40,40), a blue ellipse in (55,5)-(95,45), a green line at y = 70.
+void expectScene(const QImage& image) {
+    EXPECT_TRUE(colourAt(image, 25, 25, Qt::red));
+    EXPECT_TRUE(colourAt(image, 12, 38, Qt::red));
+    EXPECT_TRUE(colourAt(image, 45, 25, Qt::white));
+    EXPECT_TRUE(colourAt(image, 75, 25, Qt::blue));
+    EXPECT_TRUE(colourAt(image, 57, 7, Qt::white)); // inside the box, outside the ellipse
+    EXPECT_TRUE(colourAt(image, 93, 25, Qt::blue));
+    EXPECT_TRUE(colourAt(image, 50, 70, Qt::green));
+    EXPECT_TRUE(colourAt(image, 15, 70, Qt::green));
+    EXPECT_TRUE(colourAt(image, 50, 58, Qt::white));
+    EXPECT_TRUE(colourAt(image, 50, 90, Qt::white));
+    EXPECT_TRUE(colourAt(image, 97, 70, Qt::white));
+}
+
+struct Mapping {
+    const char* name;
+    int mode;
+    QPoint windowOrg;
+    QSize windowExt; // empty: not set
+    QSize viewportExt;
+    // Device pixel of the 100x100 picture -> logical coordinate, for EMF and WMF.
+    std::function<QPoint(double, double)> emfLogical;
+    std::function<QPoint(double, double)> wmfLogical;
+    double emfPenScale;
+    double wmfPenScale;
+};
+
+// EMF: reference device 1 px per mm, frame 100 mm square. WMF: placeable box of 1000 units
+// at 1000 per inch, so one picture pixel is 10 units.
+const Mapping kMappings[] = {
+    {"MM_TEXT",
+     1,
+     {},
+     {},
+     {},
+     [](double x, double y) { return QPoint(qRound(x), qRound(y)); },
+     [](double x, double y) { return QPoint(qRound(x * 10), qRound(y * 10)); },
+     1,
+     10},
+    {"MM_ANISOTROPIC",
+     8,
+     {500, -200},
+     {1000, 2000},
+     {100, 100},
+     [](double x, double y) { return QPoint(qRound(x * 10 + 500), qRound(y * 20 - 200)); },
+     // WMF: the window fills the picture box, whatever the viewport.
+     [](double x, double y) { return QPoint(qRound(x * 10 + 500), qRound(y * 20 - 200)); },
+     10,
+     10},
+    {"MM_TWIPS",
+     6,
+     {},
+     {},
+     {},
+     [](double x, double y) { return QPoint(qRound(x * 1440 / 25.4), qRound(-y * 1440 / 25.4)); },
+     [](double x, double y) { return QPoint(qRound(x * 14.4), qRound(-y * 14.4)); },
+     1440 / 25.4,
+     14.4},
+    {"MM_HIMETRIC",
+     3,
+     {},
+     {},
+     {},
+     [](double x, double y) { return QPoint(qRound(x * 100), qRound(-y * 100)); },
+     [](double x, double y) { return QPoint(qRound(x * 25.4), qRound(-y * 25.4)); },
+     100,
+     25.4},
+};
+
+template <typename Writer>
+void writeScene(Writer& w, const Mapping& m, const std::function<QPoint(double, double)>& L,
+                double penScale, bool emf) {
+    w.mapMode(m.mode);
+    if (!m.windowExt.isEmpty()) {
+        w.windowOrg(m.windowOrg.x(), m.windowOrg.y());
+        w.windowExt(m.windowExt.width(), m.windowExt.height());
+        w.viewportExt(m.viewportExt.width(), m.viewportExt.height());
+    }
+    auto rect = [&](auto draw, double l, double t, double r, double b) {
+        const QPoint a = L(l, t);
+        const QPoint c = L(r, b);
+        (w.*draw)(a.x(), a.y(), c.x(), c.y());
+    };
+    const int penWidth = qRound(6 * penScale);
+    if constexpr (std::is_same_v<Writer, EmfWriter>) {
+        w.pen(1, 5, 0, 0).select(1).solidBrush(2, kRed).select(2);
+        rect(&EmfWriter::rectangle, 10, 10, 40, 40);
+        w.solidBrush(3, kBlue).select(3);
+        rect(&EmfWriter::ellipse, 55, 5, 95, 45);
+        w.pen(4, 0, penWidth, kGreen).select(4);
+    } else {
+        w.pen(5, 0, 0).select(0).solidBrush(kRed).select(1);
+        rect(&WmfWriter::rectangle, 10, 10, 40, 40);
+        w.solidBrush(kBlue).select(2);
+        rect(&WmfWriter::ellipse, 55, 5, 95, 45);
+        w.pen(0, penWidth, kGreen).select(3);
+    }
+    (void)emf;
+    const QPoint from = L(10, 70);
+    const QPoint to = L(90, 70);
+    w.moveTo(from.x(), from.y());
+    w.lineTo(to.x(), to.y());
+}
+
+} // namespace
+
+class MappingModes : public ::testing::TestWithParam<Mapping> {};
+
+TEST_P(MappingModes, EmfShapesLandWhereTheMappingPutsThem) {
+    const Mapping& m = GetParam();
+    EmfWriter w;
+    writeScene(w, m, m.emfLogical, m.emfPenScale, true);
+    const QByteArray bytes =
+        w.finish(QRect(0, 0, 100, 100), QRect(QPoint(0, 0), QPoint(9999, 9999)), QSize(1000, 1000),
+                 QSize(1000, 1000));
+    expectScene(render(loadMetafilePictureFromBytes(bytes), QSize(100, 100)));
+}
+
+TEST_P(MappingModes, WmfShapesLandWhereTheMappingPutsThem) {
+    const Mapping& m = GetParam();
+    WmfWriter w;
+    writeScene(w, m, m.wmfLogical, m.wmfPenScale, false);
+    const QByteArray bytes = w.placeable(QRect(0, 0, 1000, 1000), 1000, 4);
+    expectScene(render(loadMetafilePictureFromBytes(bytes), QSize(100, 100)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Metafile, MappingModes, ::testing::ValuesIn(kMappings),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST(MetafileDraw, PictureIsScaledToFillTheTarget) {
+    // Drawn at twice the size and offset, the same places move and scale with the target.
+    EmfWriter w;
+    writeScene(w, kMappings[0], kMappings[0].emfLogical, 1, true);
+    const PicturePtr pic = loadMetafilePictureFromBytes(
+        w.finish(QRect(0, 0, 100, 100), QRect(QPoint(0, 0), QPoint(9999, 9999)), QSize(1000, 1000),
+                 QSize(1000, 1000)));
+    QImage image(240, 240, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    pic->draw(painter, QRectF(40, 40, 200, 200));
+    painter.end();
+    EXPECT_TRUE(colourAt(image, 40 + 50, 40 + 50, Qt::red));
+    EXPECT_TRUE(colourAt(image, 40 + 150, 40 + 50, Qt::blue));
+    EXPECT_TRUE(colourAt(image, 40 + 100, 40 + 140, Qt::green));
+    EXPECT_TRUE(colourAt(image, 30, 30, Qt::white));
+}
+
+TEST(MetafileDraw, PlainWmfWindowFillsThePicture) {
+    WmfWriter w;
+    w.mapMode(8).windowOrg(0, 0).windowExt(2000, 1000);
+    w.pen(5, 0, 0).select(0).solidBrush(kRed).select(1).rectangle(1000, 0, 2000, 1000);
+    const PicturePtr pic = loadMetafilePictureFromBytes(w.plain(2));
+    const QImage image = render(pic, QSize(100, 50));
+    EXPECT_TRUE(colourAt(image, 75, 25, Qt::red));
+    EXPECT_TRUE(colourAt(image, 25, 25, Qt::white));
+}
+
+TEST(MetafileDraw, WorldTransformAndSaveRestore) {
+    // A scaling world transform applies between SaveDC and RestoreDC only.
+    EmfWriter w;
+    w.pen(1, 5, 0, 0).select(1).solidBrush(2, kRed).select(2);
+    w.record(33, QByteArray()); // SaveDC
+    QByteArray xform;
+    for (float f : {2.0f, 0.0f, 0.0f, 2.0f, 0.0f, 0.0f}) {
+        std::uint32_t bits = 0;
+        std::memcpy(&bits, &f, 4);
+        put32(xform, bits);
+    }
+    w.record(35, xform);
+    w.rectangle(5, 5, 20, 20); // device (10,10)-(40,40)
+    w.record(34, {-1});        // RestoreDC
+    w.solidBrush(3, kBlue).select(3).rectangle(60, 10, 90, 40);
+    const QImage image = render(loadMetafilePictureFromBytes(w.finish(
+                                    QRect(0, 0, 100, 100), QRect(QPoint(0, 0), QPoint(9999, 9999)),
+                                    QSize(1000, 1000), QSize(1000, 1000))),
+                                QSize(100, 100));
+    EXPECT_TRUE(colourAt(image, 35, 35, Qt::red));
+    EXPECT_TRUE(colourAt(image, 75, 25, Qt::blue));
+    EXPECT_TRUE(colourAt(image, 50, 25, Qt::white));
+}
+
+TEST(MetafileDraw, ClippingLimitsLaterDrawing) {
+    EmfWriter w;
+    w.pen(1, 5, 0, 0).select(1).solidBrush(2, kRed).select(2);
+    w.record(30, {0, 0, 50, 100}); // IntersectClipRect: left half
+    w.record(29, {0, 0, 20, 20});  // ExcludeClipRect: top-left corner
+    w.rectangle(0, 0, 100, 100);
+    const QImage image = render(loadMetafilePictureFromBytes(w.finish(
+                                    QRect(0, 0, 100, 100), QRect(QPoint(0, 0), QPoint(9999, 9999)),
+                                    QSize(1000, 1000), QSize(1000, 1000))),
+                                QSize(100, 100));
+    EXPECT_TRUE(colourAt(image, 30, 50, Qt::red));
+    EXPECT_TRUE(colourAt(image, 70, 50, Qt::white));
+    EXPECT_TRUE(colourAt(image, 10, 10, Qt::white));
+}
+
+TEST(MetafileDraw, PathBracketFillsWhatItEncloses) {
+    EmfWriter w;
+    w.pen(1, 5, 0, 0).select(1).solidBrush(2, kBlue).select(2);
+    w.record(59, QByteArray()); // BeginPath
+    w.moveTo(10, 10).lineTo(90, 10).lineTo(90, 90);
+    w.record(61, QByteArray()); // CloseFigure
+    w.record(60, QByteArray()); // EndPath
+    w.record(62, {0, 0, 0, 0}); // FillPath
+    const QImage image = render(loadMetafilePictureFromBytes(w.finish(
+                                    QRect(0, 0, 100, 100), QRect(QPoint(0, 0), QPoint(9999, 9999)),
+                                    QSize(1000, 1000), QSize(1000, 1000))),
+                                QSize(100, 100));
+    EXPECT_TRUE(colourAt(image, 75, 25, Qt::blue)); // above the diagonal
+    EXPECT_TRUE(colourAt(image, 25, 75, Qt::white));
+}
+
+TEST(MetafileDraw, StretchDibitsDrawsTheBitmapUpright) {
+    // A 2x2 24-bit bottom-up DIB: bottom row red, top row blue, stretched over 100x100.
+    QByteArray bmi = words32({40, 2, 2});
+    put16(bmi, 1);
+    put16(bmi, 24);
+    bmi += words32({0, 0, 0, 0, 0, 0});
+    QByteArray bits;
+    for (const char* row :
+         {"\x00\x00\xFF\x00\x00\xFF\x00\x00", "\xFF\x00\x00\xFF\x00\x00\x00\x00"}) {
+        bits.append(row, 8);
+    }
+    const int offBmi = 80;
+    QByteArray params = words32({0, 0, 100, 100, 0, 0, 0, 0, 2, 2, offBmi, bmi.size(),
+                                 offBmi + bmi.size(), bits.size(), 0, 0x00CC0020, 100, 100});
+    params += bmi + bits;
+    EmfWriter w;
+    w.record(81, params);
+    const QImage image = render(loadMetafilePictureFromBytes(w.finish(
+                                    QRect(0, 0, 100, 100), QRect(QPoint(0, 0), QPoint(9999, 9999)),
+                                    QSize(1000, 1000), QSize(1000, 1000))),
+                                QSize(100, 100));
+    EXPECT_TRUE(colourAt(image, 50, 10, Qt::blue));
+    EXPECT_TRUE(colourAt(image, 50, 90, Qt::red));
+}
+
+TEST(MetafileDraw, FullImageIsNaturalSizeOnWhite) {
+    WmfWriter w;
+    w.pen(5, 0, 0).select(0).solidBrush(kRed).select(1).rectangle(0, 0, 720, 1440);
+    const PicturePtr pic =
+        loadMetafilePictureFromBytes(w.placeable(QRect(0, 0, 1440, 1440), 1440, 2));
+    const QImage image = pic->fullImage();
+    EXPECT_EQ(image.size(), QSize(96, 96));
+    EXPECT_TRUE(colourAt(image, 20, 48, Qt::red));
+    EXPECT_TRUE(colourAt(image, 76, 48, Qt::white));
+}
