@@ -2,6 +2,6 @@
 function(zelvia_target_warnings target)
     target_compile_options(${target} PRIVATE
         -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
-        -Wnon-virtual-dtor -Wold-style-cast -Woverloaded-virtual -Wnull-dereference
+        -Wnon-virtual-dtor -Wold-style-cast -Woverloaded-virtual
         -Wimplicit-fallthrough -Werror)
 endfunction()

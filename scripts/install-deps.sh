@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Zelvia needs that are not there yet.
+#   install-deps.sh          to build and run the program
+#   install-deps.sh --test   also what the tests, the checks and the package need
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev
+    libturbojpeg0-dev
+    fonts-ipafont-gothic
+    # Starting the program without a display, and its screenshot.
+    xvfb xauth imagemagick
+)
+if [[ "${1:-}" == "--test" ]]; then
+    packages+=(
+        libgtest-dev libbenchmark-dev
+        xdotool xclip poppler-utils libx11-dev
+        libemf2svg-dev
+        clang clang-format clang-tidy libclang-rt-14-dev
+        desktop-file-utils appstream lintian dpkg-dev file
+    )
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+if ((${#missing[@]} == 0)); then
+    exit 0
+fi
+
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+    sudo=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,91 @@
+# Shared steps of the end-to-end tests: a private Xvfb, the real program, its window.
+# Sourced by the test scripts; ZELVIA and X11_CLOSE name the program and the close tool.
+
+SKIP=77
+
+need() {
+    for tool in "$@"; do
+        if ! command -v "$tool" >/dev/null 2>&1; then
+            echo "SKIP: $tool is not installed"
+            exit $SKIP
+        fi
+    done
+}
+
+e2e_cleanup() {
+    [[ -n "${APP_PID:-}" ]] && kill "$APP_PID" 2>/dev/null
+    [[ -n "${XVFB_PID:-}" ]] && kill "$XVFB_PID" 2>/dev/null
+    [[ -n "${WORK:-}" ]] && rm -rf "$WORK"
+    return 0
+}
+
+# Starts a private X server and a scratch folder; both go away when the script ends.
+start_display() {
+    need Xvfb xdotool
+    WORK=$(mktemp -d)
+    trap e2e_cleanup EXIT
+    local n
+    for n in $(seq 120 220); do
+        [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+        XVFB_PID=$!
+        export DISPLAY=":$n"
+        for _ in $(seq 50); do
+            xdotool getmouselocation >/dev/null 2>&1 && return 0
+            kill -0 "$XVFB_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+    done
+    echo "FAIL: could not start Xvfb"
+    exit 1
+}
+
+# Starts the program in folder $1 and waits for its window; sets APP_PID and WINDOW.
+start_app() {
+    local folder=$1
+    export XDG_RUNTIME_DIR="$WORK/runtime"
+    export XDG_DATA_HOME="$WORK/data"
+    mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
+    (cd "$folder" && QT_QPA_PLATFORM=xcb exec "$ZELVIA") >"$WORK/app.log" 2>&1 &
+    APP_PID=$!
+    WINDOW=""
+    for _ in $(seq 100); do
+        WINDOW=$(xdotool search --onlyvisible --name '^Zelvia$' 2>/dev/null | head -1)
+        [[ -n "$WINDOW" ]] && break
+        if ! kill -0 "$APP_PID" 2>/dev/null; then
+            echo "FAIL: the program ended before showing its window"
+            cat "$WORK/app.log"
+            exit 1
+        fi
+        sleep 0.1
+    done
+    if [[ -z "$WINDOW" ]]; then
+        echo "FAIL: no window titled Zelvia appeared"
+        exit 1
+    fi
+    sleep 0.5
+}
+
+# Closes the window as a window manager would and expects the program to end with status 0.
+close_app() {
+    "$X11_CLOSE" "$WINDOW"
+    local status=""
+    for _ in $(seq 100); do
+        if ! kill -0 "$APP_PID" 2>/dev/null; then
+            wait "$APP_PID"
+            status=$?
+            break
+        fi
+        sleep 0.1
+    done
+    APP_PID=""
+    if [[ "$status" != "0" ]]; then
+        echo "FAIL: the program did not end with status 0 after the close request (status: ${status:-still running})"
+        exit 1
+    fi
+}
+
+fail() {
+    echo "FAIL: $*"
+    exit 1
+}
