@@ -4,11 +4,13 @@
 #include "runtime/qt_host.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zelvia"));
     QApplication::setDesktopFileName(QStringLiteral("io.github.zelvia.Zelvia"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zelvia.png")));
 
     zelvia::rt::QtHost host;
     host.setHelpOpener(&zelvia::rt::showHelp);

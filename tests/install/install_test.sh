@@ -121,12 +121,32 @@ fi
 # HOOK for the program start under Xvfb: replace the body of this function with the check
 # (e.g. xvfb-run -a "$prefix/bin/zelvia" ...). It gets the install prefix as its argument and
 # returns non-zero on failure, 77 to skip.
+# Starts the installed program under a private Xvfb, presses F1 and expects the help viewer to
+# open the installed book (its title says when the book is missing).
 start_installed_program() {
     local installed_prefix=$1
-    : "$installed_prefix"
-    echo "note: program start under Xvfb not checked yet"
-    return 0
+    [ -n "$X11_CLOSE" ] || return 77
+    (
+        ZELVIA=$installed_prefix/bin/zelvia
+        source "$(dirname "$0")/../e2e/lib.sh"
+        start_display
+        mkdir -p "$WORK/home"
+        start_app "$WORK/home"
+        xdotool windowactivate --sync "$WINDOW" 2>/dev/null || xdotool windowfocus --sync "$WINDOW"
+        xdotool key --window "$WINDOW" F1
+        viewer=""
+        for _ in $(seq 50); do
+            viewer=$(xdotool search --onlyvisible --name '^Zelvia ヘルプ' 2>/dev/null | head -1)
+            [ -n "$viewer" ] && break
+            sleep 0.1
+        done
+        [ -n "$viewer" ] || fail "F1 opened no help viewer"
+        title=$(xdotool getwindowname "$viewer")
+        [ "$title" = "Zelvia ヘルプ" ] || fail "the help viewer did not find the installed book: $title"
+        close_app
+    )
 }
+X11_CLOSE=${2:-}
 start_installed_program "$prefix"
 case $? in
     0) ;;

@@ -121,6 +121,8 @@ void HelpViewer::openBook(const QString& helpFileName) {
     searchField_->clear();
     filterKeywords({});
     tabs_->setEnabled(hasBook());
+    setWindowTitle(hasBook() ? QStringLiteral("Zelvia ヘルプ")
+                             : QStringLiteral("Zelvia ヘルプ (ヘルプファイルがありません)"));
     if (!hasBook()) {
         showMissingBook();
     }
