@@ -125,7 +125,7 @@ ReadOnlyFile::~ReadOnlyFile() {
     }
 }
 
-QByteArray ReadOnlyFile::readAt(qint64 offset, qint64 length) const {
+QByteArray preadFully(int fd, qint64 offset, qint64 length) {
     QByteArray out;
     if (length <= 0 || offset < 0) {
         return out;
@@ -133,7 +133,7 @@ QByteArray ReadOnlyFile::readAt(qint64 offset, qint64 length) const {
     out.resize(static_cast<qsizetype>(length));
     qint64 done = 0;
     while (done < length) {
-        const ssize_t got = ::pread(fd_, out.data() + done, static_cast<size_t>(length - done),
+        const ssize_t got = ::pread(fd, out.data() + done, static_cast<size_t>(length - done),
                                     static_cast<off_t>(offset + done));
         if (got < 0) {
             if (errno == EINTR) {
@@ -142,12 +142,16 @@ QByteArray ReadOnlyFile::readAt(qint64 offset, qint64 length) const {
             throw RuntimeError(err::PathAccess);
         }
         if (got == 0) {
-            break;
+            break; // the end of the file, which may have shrunk since it was opened
         }
         done += got;
     }
     out.resize(static_cast<qsizetype>(done));
     return out;
+}
+
+QByteArray ReadOnlyFile::readAt(qint64 offset, qint64 length) const {
+    return preadFully(fd_, offset, length);
 }
 
 QByteArray ReadOnlyFile::readAll(qint64 limit) const {

@@ -15,6 +15,10 @@ QByteArray encodeFileName(const QString& name);
 // The name as a person should read it: escaped bytes are shown as U+FFFD.
 QString displayFileName(const QString& name);
 
+// Reads up to `length` bytes at `offset` of an open descriptor, retrying short reads; returns
+// fewer at the end of the file. Throws RuntimeError 75 on a read error.
+QByteArray preadFully(int fd, qint64 offset, qint64 length);
+
 // An open, read-only file descriptor that closes itself.
 class ReadOnlyFile {
 public:

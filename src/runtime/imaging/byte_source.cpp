@@ -39,29 +39,10 @@ public:
     [[nodiscard]] qint64 size() const override { return size_; }
 
     [[nodiscard]] QByteArray readAt(qint64 offset, qint64 length) const override {
-        QByteArray out;
         if (offset < 0 || length <= 0 || offset >= size_) {
-            return out;
+            return {};
         }
-        length = std::min(length, size_ - offset);
-        out.resize(static_cast<qsizetype>(length));
-        qint64 done = 0;
-        while (done < length) {
-            const ssize_t got = ::pread(fd_, out.data() + done, static_cast<size_t>(length - done),
-                                        static_cast<off_t>(offset + done));
-            if (got < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                throw RuntimeError(err::PathAccess);
-            }
-            if (got == 0) {
-                break; // the file shrank since it was opened
-            }
-            done += got;
-        }
-        out.resize(static_cast<qsizetype>(done));
-        return out;
+        return preadFully(fd_, offset, std::min(length, size_ - offset));
     }
 
 private:
