@@ -3,7 +3,11 @@
 #include "support/app_fixture.h"
 
 #include <QDir>
+#include <QFile>
+#include <QListView>
 #include <QPalette>
+#include <QTest>
+#include <cstdio>
 
 using namespace zelvia;
 using zelvia::test::AppTest;
@@ -144,4 +148,39 @@ TEST_F(BrowsingTest, DrivesFollowMountsAndUnmountsWhileRunning) {
     drives_.set(list);
     EXPECT_EQ(f.picDrv.ListCount(), before);
     EXPECT_EQ(f.picDrv.Drive(), f.DriveORG) << "the shown drive stays chosen";
+}
+
+TEST_F(BrowsingTest, EnterInTheFolderListOpensTheCurrentEntryAndDotFoldersAreNotListed) {
+    QDir(rootPath()).mkpath(QStringLiteral("alpha"));
+    QDir(rootPath()).mkpath(QStringLiteral(".secret"));
+    start();
+    frmMain& f = form();
+    QStringList shown;
+    for (int i = 0; i < f.picDir.ListCount(); ++i) {
+        shown << f.picDir.List(i);
+    }
+    EXPECT_FALSE(shown.join(QLatin1Char('|')).contains(QStringLiteral(".secret")));
+    const int alpha = static_cast<int>(shown.indexOf(rootPath() + QStringLiteral("/alpha")));
+    ASSERT_GE(alpha, 0);
+    f.picDir.view()->setFocus();
+    f.picDir.view()->setCurrentIndex(f.picDir.view()->model()->index(alpha, 0));
+    QTest::keyClick(f.picDir.view(), Qt::Key_Return);
+    EXPECT_EQ(f.picDir.Path(), rootPath() + QStringLiteral("/alpha"));
+    EXPECT_EQ(f.lblLine.Caption(),
+              QStringLiteral("ｺﾏﾝﾄﾞﾗｲﾝ：") + rootPath() + QStringLiteral("/alpha"));
+}
+
+TEST_F(BrowsingTest, NamesThatAreNotUtf8AreListedShownReadablyAndCanBeChosen) {
+    // Write a bitmap under a name with a byte that is no UTF-8.
+    const QString good = saveImage(QStringLiteral("tmp.bmp"), testImage(12, 7), "bmp");
+    const QByteArray odd = QFile::encodeName(rootPath()) + "/bad\xff name.bmp";
+    ASSERT_EQ(::rename(QFile::encodeName(good).constData(), odd.constData()), 0);
+    start();
+    frmMain& f = form();
+    ASSERT_EQ(f.picFil.ListCount(), 1);
+    const QString shown = f.picFil.view()->model()->index(0, 0).data().toString();
+    EXPECT_EQ(shown, QStringLiteral("bad\uFFFD name.bmp"));
+    f.picFil.setListIndex(0);
+    EXPECT_EQ(f.lblWidth.Caption(), QStringLiteral("横(ﾋﾟｸｾﾙ)：12"));
+    EXPECT_EQ(f.lblHeight.Caption(), QStringLiteral("縦(ﾋﾟｸｾﾙ)：7"));
 }
