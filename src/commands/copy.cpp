@@ -31,10 +31,12 @@ void CopyPicture() {
         break;
     }
     try {
-        rt::Clipboard::Clear();
+        // Placing the picture clears the clipboard, but only once the picture is ready, so a
+        // failure leaves the clipboard as it was.
         rt::Clipboard::SetData(f.picTest.Picture());
     } catch (const rt::RuntimeError&) {
-        // The full-size picture could not be decoded, or the clipboard refused it.
+        // The picture could not be produced at its full size (too large, or damaged data
+        // found only now).
         rt::MsgBox(QStringLiteral("ピクチャをクリップボードにコピーできませんでした。"),
                    rt::style::Critical, title);
     }

@@ -22,7 +22,7 @@ void DeleteSelectedFile() {
     // A list re-read since the selection has no selected entry: the path would name the folder
     // itself, which must never reach the trash.
     if (commands::selectionStateOf(f.lblWidth.Caption()) == commands::SelectionState::NoFile ||
-        fileName.isEmpty()) {
+        fileName.isEmpty() || FolderPath.isEmpty()) {
         rt::MsgBox(QStringLiteral("ファイルを指定していません。"), rt::style::Critical,
                    QStringLiteral("エラー"));
     } else {

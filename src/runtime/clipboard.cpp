@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <memory>
 
 namespace zelvia::rt {
 
@@ -16,20 +17,21 @@ void Clipboard::Clear() {
 
 void Clipboard::SetData(const PicturePtr& picture) {
     QClipboard* cb = QGuiApplication::clipboard();
-    if (!picture || cb == nullptr) {
-        throw RuntimeError(err::InvalidPicture);
+    if (!picture || picture->kind() == PictureKind::None || cb == nullptr) {
+        throw RuntimeError(err::InvalidPicture, "no picture to place on the clipboard");
     }
     const QImage image = picture->fullImage();
     if (image.isNull()) {
-        throw RuntimeError(err::InvalidPicture);
+        throw RuntimeError(err::InvalidPicture, "the picture has no pixels");
     }
-    auto* data = new QMimeData;
+    auto data = std::make_unique<QMimeData>();
     data->setImageData(image);
     const QByteArray original = picture->originalBytes();
     if (!original.isEmpty() && !picture->originalMimeType().isEmpty()) {
         data->setData(picture->originalMimeType(), original);
     }
-    cb->setMimeData(data);
+    // Setting new data drops every format the clipboard held before.
+    cb->setMimeData(data.release());
 }
 
 } // namespace zelvia::rt

@@ -1,15 +1,49 @@
 #include "runtime/printer.h"
 
+#include "runtime/fs/native_path.h"
 #include "runtime/host.h"
 #include "runtime/runtime_error.h"
 #include "runtime/screen.h"
 
 #include <QFile>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPicture>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zelvia::rt {
 
 namespace {
+
 constexpr double kTwipsPerPoint = 20.0;
+
+bool isMetafile(const Picture& picture) {
+    return picture.kind() == PictureKind::Metafile || picture.kind() == PictureKind::EnhMetafile;
+}
+
+// The output file as the print engine names it on disk.
+QByteArray outputPathOf(const QPrinter& printer) {
+    return QFile::encodeName(printer.outputFileName());
+}
+
+bool isRegularFile(const QByteArray& path) {
+    struct stat st {};
+    return ::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// A PDF written in full ends with its end-of-file marker; a write that failed part-way
+// (a full disk) leaves a file without it.
+bool isCompletePdf(const QByteArray& path) {
+    try {
+        const ReadOnlyFile file(decodeFileName(path));
+        const qint64 tail = std::min<qint64>(file.size(), 32);
+        return file.readAt(file.size() - tail, tail).contains("%%EOF");
+    } catch (const RuntimeError&) {
+        return false;
+    }
+}
+
 } // namespace
 
 void CommonDialog::ShowPrinter(QPrinter& printer) const {
@@ -19,34 +53,7 @@ void CommonDialog::ShowPrinter(QPrinter& printer) const {
 }
 
 Printer::Printer() : printer_(QPrinter::HighResolution) {
-    font_.setPixelSize(static_cast<int>(10 * kTwipsPerPoint));
-}
-
-Printer::~Printer() {
-    if (painter_ && !ended_) {
-        // Never send half a page: drop the job and whatever file it started.
-        painter_->end();
-        printer_.abort();
-        if (!printer_.outputFileName().isEmpty()) {
-            QFile::remove(printer_.outputFileName());
-        }
-    }
-}
-
-void Printer::begin() {
-    if (painter_) {
-        return;
-    }
-    painter_ = std::make_unique<QPainter>();
-    if (!painter_->begin(&printer_)) {
-        painter_.reset();
-        throw RuntimeError(err::PathAccess, "the printer cannot be opened");
-    }
-    // One logical unit is one twip.
-    painter_->scale(printer_.resolution() / Screen::kTwipsPerInch,
-                    printer_.resolution() / Screen::kTwipsPerInch);
-    painter_->setRenderHint(QPainter::Antialiasing);
-    painter_->setRenderHint(QPainter::SmoothPixmapTransform);
+    setFontSize(10);
 }
 
 void Printer::setFontSize(double points) {
@@ -58,36 +65,97 @@ void Printer::setFontBold(bool bold) {
 }
 
 void Printer::Print(const QString& text) {
-    begin();
-    painter_->setFont(font_);
-    const double lineHeight = painter_->fontMetrics().height();
+    // The font's pixel size is in twips, the page's unit, whatever the printer's resolution.
+    const QFontMetricsF metrics(font_, &printer_);
     const QStringList lines = text.split(QStringLiteral("\r\n"));
     for (const QString& line : lines) {
-        painter_->drawText(QPointF(0, currentY_ + painter_->fontMetrics().ascent()), line);
-        currentY_ += lineHeight;
+        if (!line.isEmpty()) {
+            lines_.push_back({font_, currentY_ + metrics.ascent(), line});
+        }
+        currentY_ += metrics.height();
     }
 }
 
 void Printer::PaintPicture(const PicturePtr& picture, double x, double y) {
-    begin();
-    if (!picture) {
+    if (!picture || picture->kind() == PictureKind::None) {
         return;
     }
     const QSizeF size =
         picture->naturalSizeTwips(Screen::TwipsPerPixelX(), Screen::TwipsPerPixelY());
-    const QRectF target(x, y, size.width(), size.height());
-    if (picture->kind() == PictureKind::Metafile || picture->kind() == PictureKind::EnhMetafile) {
-        picture->draw(*painter_, target);
+    PlacedPicture placed;
+    placed.target = QRectF(QPointF(x, y), size);
+    if (isMetafile(*picture)) {
+        // Played once into a recording here, so that damaged records fail now, before the
+        // page is sent; the page itself gets the vectors.
+        QPicture rehearsal;
+        QPainter painter(&rehearsal);
+        picture->draw(painter, placed.target);
+        placed.vector = picture;
     } else {
-        // Every pixel of the picture, scaled by the printer itself.
-        painter_->drawImage(target, picture->fullImage());
+        // Every pixel of the picture; the printer scales it to its physical size.
+        placed.pixels = picture->fullImage();
+        if (placed.pixels.isNull()) {
+            throw RuntimeError(err::InvalidPicture, "the picture has no pixels");
+        }
+    }
+    pictures_.push_back(std::move(placed));
+}
+
+void Printer::drawPage(QPainter& painter) const {
+    // One logical unit is one twip.
+    painter.scale(printer_.resolution() / Screen::kTwipsPerInch,
+                  printer_.resolution() / Screen::kTwipsPerInch);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setPen(Qt::black);
+    for (const TextLine& line : lines_) {
+        painter.setFont(line.font);
+        painter.drawText(QPointF(0, line.baseline), line.text);
+    }
+    for (const PlacedPicture& placed : pictures_) {
+        if (placed.vector) {
+            painter.save();
+            placed.vector->draw(painter, placed.target);
+            painter.restore();
+        } else {
+            painter.drawImage(placed.target, placed.pixels);
+        }
     }
 }
 
 void Printer::EndDoc() {
-    begin();
-    ended_ = true;
-    if (!painter_->end()) {
+    if (sent_) {
+        return;
+    }
+    sent_ = true;
+    const bool toFile = !printer_.outputFileName().isEmpty();
+    const QByteArray outputPath = outputPathOf(printer_);
+    const auto dropOutput = [&] {
+        // Only a plain file the job wrote; never a device, a link or a folder of that name.
+        if (toFile && isRegularFile(outputPath)) {
+            ::unlink(outputPath.constData());
+        }
+    };
+
+    QPainter painter;
+    if (!painter.begin(&printer_)) {
+        throw RuntimeError(err::PathAccess, "the printer cannot be opened");
+    }
+    try {
+        drawPage(painter);
+    } catch (...) {
+        painter.end();
+        dropOutput();
+        throw;
+    }
+    bool ok = painter.end();
+    if (ok && toFile && printer_.outputFormat() == QPrinter::PdfFormat &&
+        isRegularFile(outputPath)) {
+        ok = isCompletePdf(outputPath);
+    }
+    if (!ok) {
+        dropOutput();
         throw RuntimeError(err::PathAccess, "the printer failed");
     }
 }

@@ -4,9 +4,12 @@
 #include "runtime/picture.h"
 
 #include <QFont>
-#include <QPainter>
+#include <QImage>
 #include <QPrinter>
-#include <memory>
+#include <QRectF>
+#include <vector>
+
+class QPainter;
 
 namespace zelvia::rt {
 
@@ -20,14 +23,16 @@ public:
     void ShowPrinter(QPrinter& printer) const;
 };
 
-// One print job on the chosen printer, in twips from the top-left corner of the printable
-// area. Text goes line by line from the current position; pictures at their physical size.
-// A job that is not ended with EndDoc is aborted when the object goes away, and an output
-// file it started is removed, so a failed job never leaves half a page behind.
+// One print job of one page on the chosen printer, in twips from the top-left corner of the
+// printable area. Text goes line by line from the current position, as a line printer does;
+// pictures at their physical size.
+//
+// The page is composed first and only sent at EndDoc: a step that fails before it leaves
+// nothing behind, no half-sent page and no output file. Should the printer fail while the page
+// is sent, an output file the job wrote is removed.
 class Printer {
 public:
     Printer();
-    ~Printer();
     Printer(const Printer&) = delete;
     Printer& operator=(const Printer&) = delete;
 
@@ -36,25 +41,43 @@ public:
     void setFontSize(double points);
     void setFontBold(bool bold);
 
-    // Prints `text` (CR LF starts a new line at the left margin), then moves to the next line.
+    // Prints `text` from the current position; CR LF starts a new line at the left edge, and
+    // after the text the position moves to the start of the next line. Each line advances by
+    // the height of the font it is printed in.
     void Print(const QString& text);
 
-    // Draws the picture with its top-left corner at (x, y) twips at its own physical size:
+    // The current position from the printable area's top, in twips.
+    [[nodiscard]] double CurrentY() const { return currentY_; }
+
+    // Places the picture with its top-left corner at (x, y) twips at its own physical size:
     // bitmaps at their pixels times the screen's twips per pixel, metafiles as vectors at their
-    // natural size. No scaling, no clipping of its own.
+    // natural size. No scaling, no clipping of its own. Throws RuntimeError (5, 481) when the
+    // picture cannot be produced at that size; the page is then left unsent.
     void PaintPicture(const PicturePtr& picture, double x, double y);
 
-    // Ends the document and sends the page. Throws RuntimeError when the printer fails.
+    // Sends the page. Throws RuntimeError 75 when the printer cannot be opened or fails.
     void EndDoc();
 
 private:
-    void begin();
+    struct TextLine {
+        QFont font;
+        double baseline = 0;
+        QString text;
+    };
+    struct PlacedPicture {
+        PicturePtr vector; // drawn as vectors when set
+        QImage pixels;     // otherwise these pixels
+        QRectF target;
+    };
+
+    void drawPage(QPainter& painter) const;
 
     QPrinter printer_;
-    std::unique_ptr<QPainter> painter_;
     QFont font_;
     double currentY_ = 0;
-    bool ended_ = false;
+    std::vector<TextLine> lines_;
+    std::vector<PlacedPicture> pictures_;
+    bool sent_ = false;
 };
 
 } // namespace zelvia::rt

@@ -35,7 +35,19 @@ bool ScriptedHost::printerDialog(QPrinter& printer) {
         answer = printerAnswers.front();
         printerAnswers.pop_front();
     }
-    record({QStringLiteral("printer"), {printerOutputFile}, static_cast<int>(answer)});
+    if (answer == PrinterAnswer::Accept) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printerOutputFile);
+    }
+    // The printable area on the paper, in points, for tests that measure the page.
+    const QRectF area = printer.pageRect(QPrinter::Point);
+    record({QStringLiteral("printer"),
+            {printerOutputFile, QStringLiteral("%1,%2,%3,%4")
+                                    .arg(area.x())
+                                    .arg(area.y())
+                                    .arg(area.width())
+                                    .arg(area.height())},
+            static_cast<int>(answer)});
     switch (answer) {
     case PrinterAnswer::Cancel:
         return false;
@@ -44,8 +56,6 @@ bool ScriptedHost::printerDialog(QPrinter& printer) {
     case PrinterAnswer::Accept:
         break;
     }
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(printerOutputFile);
     return true;
 }
 

@@ -30,6 +30,8 @@ public:
     std::function<void(const Call&)> onCall;  // called after recording each call
 
     // Record.
+    // "printer" calls carry the output file and the printable area on the paper in points
+    // ("x,y,width,height"); the number is the PrinterAnswer.
     std::vector<Call> calls;
     [[nodiscard]] std::vector<Call> callsOf(const QString& kind) const;
     [[nodiscard]] int popupsOpened() const {

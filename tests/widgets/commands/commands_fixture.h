@@ -1,0 +1,39 @@
+#pragma once
+
+#include "support/app_fixture.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace zelvia::test {
+
+// The window with pictures of known kinds, for the commands of the menus and the popup.
+class CommandsTest : public AppTest {
+protected:
+    // The clipboard's image, or a null image when it holds none.
+    static QImage clipboardImage();
+    static QStringList clipboardFormats();
+    static void putTextOnClipboard(const QString& text);
+};
+
+// A GIF whose logical screen is 65535 x 65535: it loads, but is too large to display and to
+// produce at its full size.
+QByteArray hugeGif();
+
+// A placeable WMF of 1440 x 720 twips (96 x 48 pixels) filled with one red rectangle.
+QByteArray redWmf();
+// An EMF with a frame of 50.8 x 25.4 mm (192 x 96 pixels) filled with one red rectangle.
+QByteArray redEmf();
+
+// A 32 x 32 icon whose left half is fully transparent and right half opaque blue.
+QImage halfTransparentIcon();
+
+// Runs a tool with `args`; returns its standard output, or nothing when it cannot be run or
+// fails.
+std::optional<QByteArray> runTool(const QString& program, const QStringList& args);
+bool haveTool(const QString& program);
+
+} // namespace zelvia::test

@@ -1,0 +1,221 @@
+// Copy: the two guards, and the picture placed at its own size in the formats of its kind.
+#include "app/module1.h"
+#include "commands_fixture.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+using namespace zelvia;
+using zelvia::test::CommandsTest;
+using zelvia::test::testImage;
+
+namespace {
+
+const QString kClipboardTitle = QStringLiteral("クリップボードエラー");
+const QString kBefore = QStringLiteral("held before");
+
+class CopyTest : public CommandsTest {
+protected:
+    void SetUp() override {
+        CommandsTest::SetUp();
+        putTextOnClipboard(kBefore);
+    }
+    static bool clipboardUnchanged() {
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        return data != nullptr && data->text() == kBefore && !data->hasImage();
+    }
+};
+
+// How the window got to its state before Copy.
+enum class Before { Start, FolderChange, FailedDisplay };
+
+struct GuardCase {
+    const char* name;
+    Before before;
+    const char16_t* message;
+};
+
+class CopyGuardTest : public CopyTest, public ::testing::WithParamInterface<GuardCase> {};
+
+} // namespace
+
+TEST_P(CopyGuardTest, RefusesWithItsMessageAndLeavesTheClipboard) {
+    const GuardCase& c = GetParam();
+    saveImage(QStringLiteral("a.bmp"), testImage(20, 10), "bmp");
+    writeFile(QStringLiteral("broken.bmp"), "BM this is no bitmap");
+    writeFile(QStringLiteral("sub/b.bmp"), "x");
+    start();
+    frmMain& f = form();
+    switch (c.before) {
+    case Before::Start:
+        break;
+    case Before::FolderChange:
+        choose(QStringLiteral("a.bmp"));
+        f.picDir.setPath(rootPath() + QStringLiteral("/sub"));
+        break;
+    case Before::FailedDisplay:
+        choose(QStringLiteral("a.bmp"));
+        choose(QStringLiteral("broken.bmp"));
+        break;
+    }
+    host_.clear();
+    f.mnuCopy_Click();
+    EXPECT_EQ(messages(),
+              QStringList{kClipboardTitle + QLatin1Char('|') + QString::fromUtf16(c.message)});
+    EXPECT_EQ(host_.callsOf(QStringLiteral("msgbox")).at(0).number, 16);
+    EXPECT_TRUE(clipboardUnchanged());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, CopyGuardTest,
+    ::testing::Values(GuardCase{"AfterStart", Before::Start, u"ファイルを指定していません。"},
+                      GuardCase{"AfterFolderChange", Before::FolderChange,
+                                u"ファイルを指定していません。"},
+                      GuardCase{"AfterFailedDisplay", Before::FailedDisplay,
+                                u"指定したファイルは、コピーできない形式です。"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+namespace {
+
+struct CaptionCase {
+    const char* name;
+    const char16_t* caption;
+    bool copies;
+};
+
+class CopyCaptionTest : public CopyTest, public ::testing::WithParamInterface<CaptionCase> {};
+
+} // namespace
+
+// Only the two exact captions refuse; the label decides, not the picture box.
+TEST_P(CopyCaptionTest, OnlyTheTwoExactCaptionsRefuse) {
+    saveImage(QStringLiteral("a.bmp"), testImage(20, 10), "bmp");
+    start();
+    choose(QStringLiteral("a.bmp"));
+    form().lblWidth.setCaption(QString::fromUtf16(GetParam().caption));
+    host_.clear();
+    form().mnuCopy_Click();
+    if (GetParam().copies) {
+        EXPECT_TRUE(messages().isEmpty()) << messages().join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(clipboardImage().size(), QSize(20, 10));
+    } else {
+        EXPECT_EQ(messages().size(), 1);
+        EXPECT_TRUE(clipboardUnchanged());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Captions, CopyCaptionTest,
+    ::testing::Values(CaptionCase{"BarePrefix", u"横(ﾋﾟｸｾﾙ)：", false},
+                      CaptionCase{"NotDisplayable", u"横(ﾋﾟｸｾﾙ)：表示出来ません", false},
+                      CaptionCase{"Number", u"横(ﾋﾟｸｾﾙ)：12", true},
+                      CaptionCase{"PrefixAndBlank", u"横(ﾋﾟｸｾﾙ)： ", true},
+                      CaptionCase{"NotDisplayableAndBlank", u"横(ﾋﾟｸｾﾙ)：表示出来ません ", true},
+                      CaptionCase{"OtherPrefix", u"縦(ﾋﾟｸｾﾙ)：", true}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+namespace {
+
+struct SizeCase {
+    const char* format;
+    int width;
+    int height;
+    bool reducedOnScreen;
+};
+
+class CopySizeTest : public CopyTest, public ::testing::WithParamInterface<SizeCase> {};
+
+} // namespace
+
+TEST_P(CopySizeTest, ClipboardHoldsOnlyThePictureAtItsOwnSize) {
+    const SizeCase& c = GetParam();
+    const QString name = QStringLiteral("pic.") + QString::fromLatin1(c.format);
+    saveImage(name, testImage(c.width, c.height, QColor(0, 160, 0)), c.format, 95);
+    start();
+    choose(name);
+    frmMain& f = form();
+    ASSERT_EQ(f.PicSize > 0, c.reducedOnScreen);
+    f.mnuCopy_Click();
+    EXPECT_TRUE(messages().isEmpty()) << messages().join(QLatin1Char('\n')).toStdString();
+    const QImage copied = clipboardImage();
+    ASSERT_FALSE(copied.isNull());
+    EXPECT_EQ(copied.size(), QSize(c.width, c.height));
+    const QColor centre = copied.pixelColor(c.width / 2, c.height / 2);
+    EXPECT_NEAR(centre.green(), 160, 8);
+    EXPECT_LT(centre.red(), 20);
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    EXPECT_FALSE(data->hasText()) << "the text held before is gone";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, CopySizeTest,
+    ::testing::Values(SizeCase{"bmp", 400, 300, true}, SizeCase{"jpg", 1000, 90, true},
+                      SizeCase{"bmp", 31, 17, false}, SizeCase{"jpg", 64, 200, true}),
+    [](const auto& p) { return std::string(p.param.format) + std::to_string(p.param.width); });
+
+TEST_F(CopyTest, IconKeepsItsTransparency) {
+    saveImage(QStringLiteral("half.ico"), test::halfTransparentIcon(), "ico");
+    start();
+    choose(QStringLiteral("half.ico"));
+    form().mnuCopy_Click();
+    const QImage copied = clipboardImage();
+    ASSERT_EQ(copied.size(), QSize(32, 32));
+    ASSERT_TRUE(copied.hasAlphaChannel());
+    EXPECT_EQ(copied.pixelColor(4, 16).alpha(), 0);
+    EXPECT_EQ(copied.pixelColor(28, 16), QColor(0, 0, 255));
+}
+
+namespace {
+
+struct MetafileCase {
+    const char* name;
+    QByteArray (*bytes)();
+    const char* mime;
+    QSize pixels;
+};
+
+class CopyMetafileTest : public CopyTest, public ::testing::WithParamInterface<MetafileCase> {};
+
+} // namespace
+
+TEST_P(CopyMetafileTest, RenderedAtItsNaturalSizeWithItsOwnBytes) {
+    const MetafileCase& c = GetParam();
+    const QByteArray bytes = c.bytes();
+    writeFile(QString::fromLatin1(c.name), bytes);
+    start();
+    choose(QString::fromLatin1(c.name));
+    form().mnuCopy_Click();
+    EXPECT_TRUE(messages().isEmpty()) << messages().join(QLatin1Char('\n')).toStdString();
+    const QImage copied = clipboardImage();
+    EXPECT_NEAR(copied.width(), c.pixels.width(), 1);
+    EXPECT_NEAR(copied.height(), c.pixels.height(), 1);
+    EXPECT_EQ(copied.pixelColor(copied.width() / 2, copied.height() / 2), QColor(255, 0, 0));
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    EXPECT_EQ(data->data(QString::fromLatin1(c.mime)), bytes);
+    EXPECT_FALSE(data->hasText());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, CopyMetafileTest,
+    ::testing::Values(MetafileCase{"red.wmf", test::redWmf, "image/x-wmf", QSize(96, 48)},
+                      MetafileCase{"red.emf", test::redEmf, "image/x-emf", QSize(192, 96)}),
+    [](const auto& p) { return std::string(p.param.mime).substr(8); });
+
+TEST_F(CopyTest, APictureTooLargeForItsFullSizeIsReportedAndTheProgramGoesOn) {
+    writeFile(QStringLiteral("huge.gif"), test::hugeGif());
+    saveImage(QStringLiteral("small.bmp"), testImage(8, 6), "bmp");
+    start();
+    choose(QStringLiteral("huge.gif"));
+    ASSERT_EQ(form().lblWidth.Caption(), QStringLiteral("横(ﾋﾟｸｾﾙ)：65535")) << "branch A";
+    host_.clear();
+    form().mnuCopy_Click();
+    ASSERT_EQ(messages().size(), 1);
+    EXPECT_TRUE(messages().at(0).startsWith(kClipboardTitle + QLatin1Char('|')));
+    EXPECT_EQ(host_.callsOf(QStringLiteral("msgbox")).at(0).number, 16);
+    EXPECT_TRUE(clipboardUnchanged()) << "nothing held before is lost";
+    // And the next copy works.
+    choose(QStringLiteral("small.bmp"));
+    form().mnuCopy_Click();
+    EXPECT_EQ(clipboardImage().size(), QSize(8, 6));
+}
