@@ -4,6 +4,7 @@
 #include "viewer/panel_text.h"
 
 #include <QDir>
+#include <array>
 #include <climits>
 #include <unistd.h>
 
@@ -13,9 +14,9 @@ namespace {
 
 // The process's current directory, byte-exact.
 QString currentDirectory() {
-    char buffer[PATH_MAX];
-    if (::getcwd(buffer, sizeof buffer) != nullptr) {
-        return rt::decodeFileName(QByteArray(buffer));
+    std::array<char, PATH_MAX> buffer{};
+    if (::getcwd(buffer.data(), buffer.size()) != nullptr) {
+        return rt::decodeFileName(QByteArray(buffer.data()));
     }
     return QDir::currentPath();
 }

@@ -19,7 +19,7 @@ std::vector<ScriptedHost::Call> ScriptedHost::callsOf(const QString& kind) const
 }
 
 void ScriptedHost::record(Call call) {
-    calls.push_back(call);
+    calls.push_back(std::move(call));
     if (onCall) {
         onCall(calls.back());
     }

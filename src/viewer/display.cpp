@@ -7,12 +7,18 @@
 #include "viewer/panel_text.h"
 
 #include <cmath>
+#include <exception>
+#include <new>
 
 namespace zelvia {
 
 namespace {
 // Edge of the display box in twips: the fit limit.
 constexpr float kBoxEdge = 2535.0F;
+// The trap catches every failure; those not raised as runtime errors take the branch for
+// "anything else" under the numbers the runtime gives them.
+constexpr int kOutOfMemory = 7;
+constexpr int kUnexpected = 50003;
 } // namespace
 
 void frmMain::picFil_Click() {
@@ -49,6 +55,10 @@ void frmMain::picFil_Click() {
         lblLastDay.setCaption(panel::kDatePrefix + panel::DateText(rt::FileDateTime(selected)));
     } catch (const rt::RuntimeError& e) {
         ShowFailure(e.number());
+    } catch (const std::bad_alloc&) {
+        ShowFailure(kOutOfMemory);
+    } catch (const std::exception&) {
+        ShowFailure(kUnexpected);
     }
 }
 

@@ -72,9 +72,10 @@ protected:
             runGuarded([&] { onUp_(args); });
             // Handled here: a label's release must not reach the frame around it as well.
             return consumeRelease_;
-        } else if (eatRightPress_ &&
-                   (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) &&
-                   static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        }
+        if (eatRightPress_ &&
+            (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
             return true;
         }
         return QObject::eventFilter(watched, event);

@@ -165,7 +165,8 @@ void FolderList::rebuild() {
             folder == chain.first() ? folder : folder.mid(folder.lastIndexOf(QLatin1Char('/')) + 1);
         QString shown = displayFileName(name);
         shown.replace(QLatin1Char('\n'), QChar(0x21B5));
-        auto* item = new QStandardItem(icon, QString(level * 2, QLatin1Char(' ')) + shown);
+        auto* item =
+            new QStandardItem(icon, QString(qsizetype{level} * 2, QLatin1Char(' ')) + shown);
         item->setData(folder, kPathRole);
         item->setData(shown, Qt::AccessibleTextRole);
         model_->appendRow(item);

@@ -17,7 +17,7 @@ namespace zelvia::rt {
 
 namespace {
 
-constexpr qsizetype MountInfoLimit = 16 * 1024 * 1024;
+constexpr qsizetype MountInfoLimit = qsizetype{16} * 1024 * 1024;
 
 // File systems that hold files a person keeps; everything else (proc, sysfs, cgroup, tmpfs,
 // overlay, squashfs, autofs, ...) is the kernel's or a container's business.
@@ -209,9 +209,9 @@ QString driveOf(const std::vector<Drive>& drives, const QString& path) {
     return best;
 }
 
-SystemDriveSource::SystemDriveSource(QObject* parent, const QString& mountInfoPath,
-                                     const QString& byLabelDir)
-    : DriveSource(parent), mountInfoPath_(mountInfoPath), byLabelDir_(byLabelDir) {
+SystemDriveSource::SystemDriveSource(QObject* parent, QString mountInfoPath, QString byLabelDir)
+    : DriveSource(parent), mountInfoPath_(std::move(mountInfoPath)),
+      byLabelDir_(std::move(byLabelDir)) {
     fd_ = ::open(encodeFileName(mountInfoPath_).constData(), O_RDONLY | O_CLOEXEC);
     if (fd_ >= 0) {
         // The mount table signals a change as a priority event.

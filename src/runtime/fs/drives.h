@@ -69,10 +69,9 @@ signals:
 class SystemDriveSource : public DriveSource {
     Q_OBJECT
 public:
-    explicit SystemDriveSource(
-        QObject* parent = nullptr,
-        const QString& mountInfoPath = QStringLiteral("/proc/self/mountinfo"),
-        const QString& byLabelDir = QStringLiteral("/dev/disk/by-label"));
+    explicit SystemDriveSource(QObject* parent = nullptr,
+                               QString mountInfoPath = QStringLiteral("/proc/self/mountinfo"),
+                               QString byLabelDir = QStringLiteral("/dev/disk/by-label"));
     ~SystemDriveSource() override;
 
     [[nodiscard]] std::vector<Drive> drives() const override;

@@ -90,7 +90,7 @@ NaturalSortKey sortKey(const QString& name, QByteArray bytes, bool ascii, QStrin
     if (ascii) {
         return NaturalSortKey::fromAscii(std::move(bytes));
     }
-    return {folded.isNull() ? name.toCaseFolded() : folded, std::move(bytes)};
+    return {folded.isNull() ? name.toCaseFolded() : std::move(folded), std::move(bytes)};
 }
 
 struct Candidate {

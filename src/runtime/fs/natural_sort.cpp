@@ -109,7 +109,7 @@ NaturalSortKey NaturalSortKey::fromAscii(QByteArray rawBytes) {
         const char c = b[i];
         return static_cast<char16_t>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     });
-    return NaturalSortKey(std::move(key), std::move(rawBytes), 0);
+    return {std::move(key), std::move(rawBytes), 0};
 }
 
 int naturalCompare(const NaturalSortKey& a, const NaturalSortKey& b) {

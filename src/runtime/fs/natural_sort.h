@@ -25,7 +25,8 @@ struct NaturalSortKey {
     static NaturalSortKey fromAscii(QByteArray rawBytes);
 
 private:
-    NaturalSortKey(QByteArray k, QByteArray b, int) : key(std::move(k)), bytes(std::move(b)) {}
+    NaturalSortKey(QByteArray k, QByteArray b, int /*tag*/)
+        : key(std::move(k)), bytes(std::move(b)) {}
 };
 int naturalCompare(const NaturalSortKey& a, const NaturalSortKey& b);
 

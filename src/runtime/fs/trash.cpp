@@ -149,7 +149,7 @@ QByteArray deletionDate() {
     ::localtime_r(&now, &local);
     std::array<char, 32> text{};
     const std::size_t n = std::strftime(text.data(), text.size(), "%Y-%m-%dT%H:%M:%S", &local);
-    return QByteArray(text.data(), static_cast<qsizetype>(n));
+    return {text.data(), static_cast<qsizetype>(n)};
 }
 
 bool writeAll(int fd, const QByteArray& data) {
@@ -207,7 +207,8 @@ std::optional<QString> topdirTrashPath(const QString& topdir) {
     const QByteArray uid = QByteArray::number(static_cast<qulonglong>(::getuid()));
     struct stat st {};
     const QByteArray shared = joinPath(top, ".Trash");
-    if (::lstat(shared.constData(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) {
+    if (::lstat(shared.constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+        (st.st_mode & S_ISVTX) != 0) {
         const QByteArray mine = joinPath(shared, uid);
         if (ensureRealFolder(mine) && ::lstat(mine.constData(), &st) == 0 &&
             st.st_uid == ::getuid()) {

@@ -1,6 +1,7 @@
 #include "runtime/fs/wildcard.h"
 
 #include <QStringList>
+#include <algorithm>
 
 namespace zelvia::rt {
 
@@ -83,12 +84,9 @@ bool WildcardPattern::matchesFolded(const QString& foldedName) const {
     }
     const std::u32string name = toCodePoints(foldedName);
     const bool hasDot = name.find(U'.') != std::u32string::npos;
-    for (const auto& mask : masks_) {
-        if ((!mask.withoutDot || !hasDot) && globMatch(mask.glob, name)) {
-            return true;
-        }
-    }
-    return false;
+    return std::ranges::any_of(masks_, [&](const auto& mask) {
+        return (!mask.withoutDot || !hasDot) && globMatch(mask.glob, name);
+    });
 }
 
 bool WildcardPattern::matches(const QString& name) const {

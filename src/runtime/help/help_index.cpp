@@ -99,7 +99,7 @@ QHash<quint32, QString> parseContexts(const QByteArray& tsv) {
         bool ok = false;
         const quint32 number = row.key.toUInt(&ok, 10);
         if (ok && isBookTarget(row.value) && !contexts.contains(number)) {
-            contexts.insert(number, std::move(row.value));
+            contexts.emplace(number, std::move(row.value));
         }
     }
     return contexts;

@@ -64,7 +64,7 @@ QString findHelpBookIn(const QStringList& folders, const QString& helpFileName) 
         return {};
     }
     for (const QString& folder : folders) {
-        const QString book = joined(folder, stem);
+        QString book = joined(folder, stem);
         if (isRegularFile(joined(book, QStringLiteral("index.html")))) {
             return book;
         }

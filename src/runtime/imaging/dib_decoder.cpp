@@ -115,17 +115,17 @@ qint64 decodeUncompressed(const ByteSource& source, const DibInfo& info, RowSink
             break;
         }
         case 16:
-            for (int x = 0; x < w; ++x) {
+            for (qsizetype x = 0; x < w; ++x) {
                 out[x] = table16[static_cast<size_t>(b[2 * x] | (b[2 * x + 1] << 8))];
             }
             break;
         case 24:
-            for (int x = 0; x < w; ++x) {
+            for (qsizetype x = 0; x < w; ++x) {
                 out[x] = qRgb(b[3 * x + 2], b[3 * x + 1], b[3 * x]);
             }
             break;
         default:
-            for (int x = 0; x < w; ++x) {
+            for (qsizetype x = 0; x < w; ++x) {
                 const std::uint32_t p = static_cast<std::uint32_t>(b[4 * x]) |
                                         (static_cast<std::uint32_t>(b[4 * x + 1]) << 8) |
                                         (static_cast<std::uint32_t>(b[4 * x + 2]) << 16) |
@@ -148,6 +148,8 @@ qint64 decodeUncompressed(const ByteSource& source, const DibInfo& info, RowSink
 
 // RLE4, RLE8 and OS/2 RLE24. Pixels a delta or an early end skip stay transparent; runs
 // that overflow a row are clipped.
+// Long by nature: one state machine for the three run-length codings.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 qint64 decodeRle(const ByteSource& source, const DibInfo& info, RowSink& sink) {
     ChunkReader reader(source, info.pixelOffset, source.size());
     const auto lut = paletteTable(info);
@@ -157,20 +159,28 @@ qint64 decodeRle(const ByteSource& source, const DibInfo& info, RowSink& sink) {
     qint64 fileRow = 0;
     int x = 0;
     qint64 consumed = 0;
+    // The stretch of the row written so far: a few bytes can end a row of a million
+    // pixels, so only what was written is passed on and cleared.
+    int from = w;
+    int to = 0;
 
     const auto flushRow = [&] {
         if (dirty && fileRow < info.height) {
-            sink.putRow(imageRow(info, fileRow), row.data());
+            sink.putRowSpan(imageRow(info, fileRow), row.data(), from, to);
         }
         if (dirty) {
-            std::fill(row.begin(), row.end(), 0u);
+            std::fill(row.begin() + from, row.begin() + to, 0u);
         }
         dirty = false;
+        from = w;
+        to = 0;
     };
     const auto put = [&](QRgb c) {
         if (x < w) {
             row[static_cast<size_t>(x)] = c;
             dirty = true;
+            from = std::min(from, x);
+            to = std::max(to, x + 1);
         }
         ++x;
     };

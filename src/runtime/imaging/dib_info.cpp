@@ -19,6 +19,8 @@ bool isWindowsHeaderSize(std::uint32_t size) {
 
 } // namespace
 
+// Long by nature: one check per header field, in file order.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 DibInfo parseDibHeader(QByteArrayView head, qint64 dibStart, qint64 fileOffBits, qint64 sourceSize,
                        DibContext context) {
     const auto at = [&](qint64 off) { return static_cast<qsizetype>(dibStart + off); };
@@ -133,7 +135,8 @@ DibInfo parseDibHeader(QByteArrayView head, qint64 dibStart, qint64 fileOffBits,
     if (info.coding == DibCoding::Bitfields) {
         const qint64 maskAt = headerSize >= 52 ? dibStart + 40 : afterHeader;
         for (int i = 0; i < 3; ++i) {
-            info.masks[static_cast<size_t>(i)] = le32(head, static_cast<qsizetype>(maskAt + 4 * i));
+            info.masks[static_cast<size_t>(i)] =
+                le32(head, static_cast<qsizetype>(maskAt + qint64{4} * i));
         }
         if (compression == 6 || headerSize >= 56) {
             info.masks[3] = le32(head, static_cast<qsizetype>(maskAt + 12));

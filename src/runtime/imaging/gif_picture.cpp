@@ -57,7 +57,9 @@ protected:
         QBuffer buffer(&data);
         buffer.open(QIODevice::ReadOnly);
         QImageReader reader(&buffer, "gif");
-        reader.setAllocationLimit(static_cast<int>(kMaxDecodedBytes / (1024 * 1024)) + 1);
+        // A process-wide setting of Qt's, not one of this reader.
+        QImageReader::setAllocationLimit(
+            static_cast<int>(kMaxDecodedBytes / (qint64{1024} * 1024)) + 1);
         QImage frame = reader.read();
         if (frame.isNull()) {
             if (hasNoVisibleFrame(data)) {

@@ -84,8 +84,8 @@ PicturePtr loadIco(const ByteSourcePtr& source, QByteArrayView head) {
     const int count = std::min<int>(le16(head, 4), kMaxEntriesConsidered);
     const QByteArray dir = source->readAt(6, qint64{count} * 16);
     std::optional<IconEntry> best;
-    for (int i = 0; i < count && (i + 1) * 16 <= dir.size(); ++i) {
-        const qint64 offset = le32(dir, i * 16 + 12);
+    for (int i = 0; i < count && (qsizetype{i} + 1) * 16 <= dir.size(); ++i) {
+        const qint64 offset = le32(dir, qsizetype{i} * 16 + 12);
         if (offset < 6 || offset >= source->size()) {
             continue;
         }

@@ -7,11 +7,13 @@
 #include "runtime/picture.h"
 #include "runtime/runtime_error.h"
 
+#include <string_view>
+
 namespace zelvia::rt {
 
 namespace {
 
-constexpr char kPngSignature[] = "\x89PNG\r\n\x1a\n";
+constexpr std::string_view kPngSignature{"\x89PNG\r\n\x1a\n", 8};
 
 QImage decodePngIcon(QByteArrayView data) {
     // Refuse sizes past the decode limit before the PNG decoder allocates anything.
@@ -56,7 +58,7 @@ void applyAndMask(QImage& image, QByteArrayView data, const imaging::DibInfo& in
         for (int x = 0; x < info.width; ++x) {
             const auto byte =
                 static_cast<unsigned char>(data[static_cast<qsizetype>(rowStart + x / 8)]);
-            if ((byte >> (7 - x % 8)) & 1u) {
+            if (((byte >> (7 - x % 8)) & 1u) != 0) {
                 out[x] = 0;
             }
         }
@@ -93,7 +95,7 @@ QImage decodeDibIcon(QByteArrayView data) {
 
 QImage decodeIconImage(QByteArrayView data) {
     try {
-        if (data.startsWith(QByteArrayView(kPngSignature, 8))) {
+        if (data.startsWith(QByteArrayView(kPngSignature.data(), kPngSignature.size()))) {
             return decodePngIcon(data);
         }
         return decodeDibIcon(data);

@@ -23,6 +23,8 @@ struct JpegHeader {
     throw RuntimeError(err::InvalidPicture, std::string("invalid JPEG: ") + why);
 }
 
+// Long by nature: one branch per marker kind.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 JpegHeader readJpegHeader(const ByteSource& source) {
     JpegHeader header;
     qint64 pos = 2;
@@ -131,11 +133,13 @@ private:
         const QSize scaled = scaledSize(QSize(width, height), needed);
         checkDecodeLimit(scaled);
         const bool cmyk = colorspace == TJCS_CMYK || colorspace == TJCS_YCCK;
-        QImage image(scaled, QImage::Format_RGB32);
+        // Cleared to zero: the decoder sets the fourth byte of every RGB pixel it writes to
+        // 0xFF, which tells rows it wrote from rows it never reached.
+        QImage image(scaled, QImage::Format_ARGB32);
         if (image.isNull()) {
             throw RuntimeError(err::TooLarge);
         }
-        image.fill(Qt::gray);
+        image.fill(0);
 #if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
         const int rgbFormat = TJPF_BGRX;
 #else
@@ -144,15 +148,33 @@ private:
         const int rc = tjDecompress2(tj.get(), bytes, length, image.bits(), scaled.width(),
                                      static_cast<int>(image.bytesPerLine()), scaled.height(),
                                      cmyk ? TJPF_CMYK : rgbFormat, TJFLAG_LIMITSCANS);
-        // Warnings (data ending early, a corrupt stretch) leave a usable partial image.
-        if (rc != 0 && tjGetErrorCode(tj.get()) != TJERR_WARNING) {
+        // Warnings (data ending early, a corrupt stretch) leave a usable partial image. The
+        // error code is not to be trusted there: after a warning, a fatal error is reported
+        // as a warning too. So the rows decoded decide.
+        if (rc != 0 &&
+            (tjGetErrorCode(tj.get()) != TJERR_WARNING || (!cmyk && !fillRowsNotDecoded(image)))) {
             throw RuntimeError(err::InvalidPicture,
                                std::string("damaged JPEG: ") + tjGetErrorStr2(tj.get()));
         }
         if (cmyk) {
             convertCmyk(image);
         }
+        image.reinterpretAsFormat(QImage::Format_RGB32);
         return image;
+    }
+
+    // Greys the rows the decoder never wrote; false when it wrote none at all.
+    static bool fillRowsNotDecoded(QImage& image) {
+        bool any = false;
+        for (int y = 0; y < image.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+            if (qAlpha(row[0]) == 0xFF) {
+                any = true;
+                continue;
+            }
+            std::fill(row, row + image.width(), qRgb(128, 128, 128));
+        }
+        return any;
     }
 
     static QSize scaledSize(QSize full, QSize needed) {

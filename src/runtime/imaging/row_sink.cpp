@@ -3,6 +3,8 @@
 #include "runtime/picture.h"
 #include "runtime/runtime_error.h"
 
+#include <algorithm>
+
 namespace zelvia::rt::imaging {
 
 QImage allocateImage(int width, int height) {
@@ -52,6 +54,12 @@ BoxReduceSink::BoxReduceSink(int sourceWidth, int sourceHeight, int width, int h
 }
 
 void BoxReduceSink::putRow(int y, const QRgb* row) {
+    putRowSpan(y, row, 0, sourceWidth_);
+}
+
+void BoxReduceSink::putRowSpan(int y, const QRgb* row, int from, int to) {
+    from = std::max(from, 0);
+    to = std::min(to, sourceWidth_);
     if (y < 0 || y >= sourceHeight_) {
         return;
     }
@@ -61,10 +69,10 @@ void BoxReduceSink::putRow(int y, const QRgb* row) {
         currentRow_ = d;
     }
     std::uint64_t* sums = sums_.data();
-    for (int x = 0; x < sourceWidth_; ++x) {
+    for (int x = from; x < to; ++x) {
         const QRgb p = row[x];
-        std::uint64_t* s = sums + 4 * column_[static_cast<size_t>(x)];
-        const unsigned a = static_cast<unsigned>(qAlpha(p));
+        std::uint64_t* s = sums + std::ptrdiff_t{4} * column_[static_cast<size_t>(x)];
+        const auto a = static_cast<unsigned>(qAlpha(p));
         if (a == 255) {
             s[0] += 255;
             s[1] += static_cast<unsigned>(qRed(p));

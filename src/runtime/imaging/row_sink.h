@@ -18,6 +18,13 @@ public:
     virtual ~RowSink() = default;
 
     virtual void putRow(int y, const QRgb* row) = 0;
+    // The same for a row whose pixels outside [from, to) are transparent; sinks that need
+    // not look at those skip them, so sparse rows cost what they hold.
+    virtual void putRowSpan(int y, const QRgb* row, int from, int to) {
+        (void)from;
+        (void)to;
+        putRow(y, row);
+    }
     virtual void finish() {}
 };
 
@@ -42,6 +49,7 @@ class BoxReduceSink final : public RowSink {
 public:
     BoxReduceSink(int sourceWidth, int sourceHeight, int width, int height);
     void putRow(int y, const QRgb* row) override;
+    void putRowSpan(int y, const QRgb* row, int from, int to) override;
     void finish() override;
     [[nodiscard]] QImage image() && { return std::move(image_); }
 

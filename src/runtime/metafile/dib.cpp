@@ -49,6 +49,8 @@ int channel(std::uint32_t pixel, std::uint32_t mask) {
     return static_cast<int>((v * 255u + max / 2) / max);
 }
 
+// Long by nature: a check per header field.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 bool readHeader(QByteArrayView info, const DibOptions& options, Header* h) {
     ByteReader r(info);
     if (!r.fits(1, 4)) {
@@ -87,7 +89,7 @@ bool readHeader(QByteArrayView info, const DibOptions& options, Header* h) {
                 h->masks[static_cast<std::size_t>(i)] = m.u32();
             }
             if (headerSize < 52) {
-                pos += 4 * count;
+                pos += qint64{4} * count;
             }
         }
         h->size = pos;
@@ -162,16 +164,17 @@ void decodeUncompressed(const Header& h, QByteArrayView bits, const DibOptions& 
             QRgb c = 0;
             switch (h.bpp) {
             case 1:
-                c = paletteColour(h, (row[x >> 3] >> (7 - (x & 7))) & 1u);
+                c = paletteColour(h, (unsigned{row[x >> 3]} >> (7 - (x & 7))) & 1u);
                 break;
             case 4:
-                c = paletteColour(h, (row[x >> 1] >> ((x & 1) != 0 ? 0 : 4)) & 0xFu);
+                c = paletteColour(h, (unsigned{row[x >> 1]} >> ((x & 1) != 0 ? 0 : 4)) & 0xFu);
                 break;
             case 8:
                 c = paletteColour(h, row[x]);
                 break;
             case 16: {
-                const std::uint32_t p = row[2 * x] | (row[2 * x + 1] << 8u);
+                const std::uint32_t p =
+                    row[2 * x] | (static_cast<std::uint32_t>(row[2 * x + 1]) << 8u);
                 c = qRgb(channel(p, masks[0]), channel(p, masks[1]), channel(p, masks[2]));
                 break;
             }
@@ -179,8 +182,9 @@ void decodeUncompressed(const Header& h, QByteArrayView bits, const DibOptions& 
                 c = qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
                 break;
             case 32: {
-                const std::uint32_t p = row[4 * x] | (row[4 * x + 1] << 8u) |
-                                        (row[4 * x + 2] << 16u) |
+                const std::uint32_t p = row[4 * x] |
+                                        (static_cast<std::uint32_t>(row[4 * x + 1]) << 8u) |
+                                        (static_cast<std::uint32_t>(row[4 * x + 2]) << 16u) |
                                         (static_cast<std::uint32_t>(row[4 * x + 3]) << 24u);
                 const int a = masks[3] != 0 ? channel(p, masks[3]) : 255;
                 c = qRgba(channel(p, masks[0]), channel(p, masks[1]), channel(p, masks[2]), a);
@@ -194,6 +198,8 @@ void decodeUncompressed(const Header& h, QByteArrayView bits, const DibOptions& 
     }
 }
 
+// Long by nature: one state machine for RLE4 and RLE8.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 void decodeRle(const Header& h, QByteArrayView bits, QImage* out) {
     const bool four = h.compression == BI_RLE4;
     const auto* data = reinterpret_cast<const unsigned char*>(bits.data());
@@ -341,8 +347,8 @@ DibImage decodeBitmap16(QByteArrayView bitmap16) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(y)));
         for (qint64 x = 0; x < width; ++x) {
             if (bpp == 1) {
-                line[x] = ((row[x >> 3] >> (7 - (x & 7))) & 1u) != 0 ? qRgb(255, 255, 255)
-                                                                     : qRgb(0, 0, 0);
+                line[x] = ((unsigned{row[x >> 3]} >> (7 - (x & 7))) & 1u) != 0 ? qRgb(255, 255, 255)
+                                                                               : qRgb(0, 0, 0);
             } else {
                 line[x] = qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
             }

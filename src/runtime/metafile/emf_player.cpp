@@ -566,6 +566,8 @@ void EmfPlayer::gradientFill(ByteReader& r) {
     }
 }
 
+// Long by nature: one case per record type.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 bool EmfPlayer::play(std::uint32_t type, ByteReader& r) {
     DcState& s = st();
     r.seek(8);

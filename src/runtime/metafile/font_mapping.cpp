@@ -1,6 +1,7 @@
 #include "runtime/metafile/font_mapping.h"
 
 #include <QFontMetricsF>
+#include <array>
 #include <cmath>
 
 namespace zelvia::rt::metafile {
@@ -13,7 +14,7 @@ struct Substitute {
 };
 
 // Faces common in metafiles, mapped to fonts shipped with the system.
-constexpr Substitute kSubstitutes[] = {
+constexpr auto kSubstitutes = std::to_array<Substitute>({
     {u"ＭＳ ゴシック", "IPAGothic"},
     {u"MS Gothic", "IPAGothic"},
     {u"ＭＳ Ｐゴシック", "IPAPGothic"},
@@ -45,7 +46,7 @@ constexpr Substitute kSubstitutes[] = {
     {u"Segoe UI", "DejaVu Sans"},
     {u"Calibri", "DejaVu Sans"},
     {u"System", "DejaVu Sans"},
-};
+});
 
 const char* fallbackForCharset(int charset) {
     switch (charset) {
@@ -63,7 +64,7 @@ const char* fallbackForCharset(int charset) {
 } // namespace
 
 QString substituteFamily(const QString& faceName, int charset) {
-    const QString face = faceName.trimmed();
+    QString face = faceName.trimmed();
     for (const Substitute& s : kSubstitutes) {
         if (face.compare(QString::fromUtf16(s.face), Qt::CaseInsensitive) == 0) {
             return QString::fromLatin1(s.family);

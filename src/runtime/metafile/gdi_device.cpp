@@ -4,6 +4,7 @@
 
 #include <QPaintEngine>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 
@@ -263,10 +264,11 @@ QBrush GdiDevice::makeBrush(const LogBrush& desc, const QTransform& toPixels) co
     case gdi::BS_NULL:
         return Qt::NoBrush;
     case gdi::BS_HATCHED: {
-        static constexpr Qt::BrushStyle kHatches[] = {Qt::HorPattern,   Qt::VerPattern,
-                                                      Qt::FDiagPattern, Qt::BDiagPattern,
-                                                      Qt::CrossPattern, Qt::DiagCrossPattern};
-        brush = QBrush(desc.color, desc.hatch < 6 ? kHatches[desc.hatch] : Qt::SolidPattern);
+        static constexpr std::array kHatches{Qt::HorPattern,   Qt::VerPattern,
+                                             Qt::FDiagPattern, Qt::BDiagPattern,
+                                             Qt::CrossPattern, Qt::DiagCrossPattern};
+        brush = QBrush(desc.color,
+                       desc.hatch < kHatches.size() ? kHatches[desc.hatch] : Qt::SolidPattern);
         break;
     }
     case gdi::BS_PATTERN:
@@ -279,7 +281,7 @@ QBrush GdiDevice::makeBrush(const LogBrush& desc, const QTransform& toPixels) co
         }
         break;
     default:
-        return QBrush(desc.color);
+        return {desc.color};
     }
     // Patterns and hatches stay one device pixel per bit, whatever the mapping.
     bool invertible = false;
@@ -299,6 +301,26 @@ void GdiDevice::setupBrush(const LogBrush& desc, const QTransform& toPixels) {
 
 // ---- drawing -----------------------------------------------------------------------------
 
+namespace {
+
+// Beyond this total edge length, in device pixels, a path is drawn without anti-aliasing.
+constexpr double kMaxAntialiasedEdgePixels = 1'000'000;
+
+double edgeLengthOnDevice(const QPainterPath& path, const QTransform& toDevice) {
+    double total = 0;
+    QPointF previous;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPointF point = toDevice.map(QPointF(path.elementAt(i)));
+        if (i > 0 && !path.elementAt(i).isMoveTo()) {
+            total += std::hypot(point.x() - previous.x(), point.y() - previous.y());
+        }
+        previous = point;
+    }
+    return total;
+}
+
+} // namespace
+
 void GdiDevice::drawLogicalPath(const QPainterPath& path, Paint paint) {
     if (inPath_) {
         addToPath(path);
@@ -314,7 +336,13 @@ void GdiDevice::drawLogicalPath(const QPainterPath& path, Paint paint) {
     } else {
         setupBrush(state_.brush, logicalToPainter() * devicePixelScale_);
     }
+    // Anti-aliasing costs time with the length of the edges on the device; a path of
+    // thousands of edges each across the whole picture would take many seconds.
+    const bool smooth =
+        edgeLengthOnDevice(path, painter_.deviceTransform()) <= kMaxAntialiasedEdgePixels;
+    painter_.setRenderHint(QPainter::Antialiasing, smooth);
     painter_.drawPath(path);
+    painter_.setRenderHint(QPainter::Antialiasing, true);
 }
 
 void GdiDevice::drawDevicePath(const QPainterPath& path, Paint paint) {
@@ -326,7 +354,11 @@ void GdiDevice::drawDevicePath(const QPainterPath& path, Paint paint) {
     } else {
         setupBrush(state_.brush, deviceToPainter_ * devicePixelScale_);
     }
+    const bool smooth =
+        edgeLengthOnDevice(path, painter_.deviceTransform()) <= kMaxAntialiasedEdgePixels;
+    painter_.setRenderHint(QPainter::Antialiasing, smooth);
     painter_.drawPath(path);
+    painter_.setRenderHint(QPainter::Antialiasing, true);
 }
 
 void GdiDevice::addToPath(const QPainterPath& logicalFigure) {

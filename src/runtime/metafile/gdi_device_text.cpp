@@ -3,10 +3,29 @@
 #include "runtime/metafile/player_limits.h"
 
 #include <QFontMetricsF>
+#include <QPainterPath>
+#include <algorithm>
 #include <cmath>
 
 namespace zelvia::rt::metafile {
 
+namespace {
+
+// Glyphs larger than this on the device, in either direction, are drawn as outlines.
+constexpr double kMaxGlyphBitmapPixels = 512;
+
+// The larger side of an em square of `font` once mapped onto the device.
+double glyphExtentOnDevice(const QFont& font, const QTransform& toDevice) {
+    const double stretch = font.stretch() > 0 ? font.stretch() / 100.0 : 1.0;
+    const double across = std::hypot(toDevice.m11(), toDevice.m12()) * stretch;
+    const double down = std::hypot(toDevice.m21(), toDevice.m22());
+    return font.pixelSize() * std::max(across, down);
+}
+
+} // namespace
+
+// Long by nature: alignment, clipping and spacing options each add a branch.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 void GdiDevice::textOut(QPointF reference, const QString& text, const std::vector<double>& advances,
                         unsigned options, const std::optional<QRectF>& rect) {
     const unsigned align = state_.textAlign;
@@ -130,16 +149,30 @@ void GdiDevice::textOut(QPointF reference, const QString& text, const std::vecto
         painter_.setBackgroundMode(Qt::TransparentMode);
         painter_.setFont(font);
         painter_.setPen(state_.textColor);
+        // The font engine renders glyphs into bitmaps of their size on the device and cannot
+        // cope with huge ones (a mapping may stretch 1-pixel glyphs thousands of pixels wide);
+        // such text is filled as outlines instead.
+        const bool asOutlines =
+            glyphExtentOnDevice(font, painter_.deviceTransform()) > kMaxGlyphBitmapPixels;
+        const auto drawRun = [&](QPointF at, const QString& run) {
+            if (asOutlines) {
+                QPainterPath outline;
+                outline.addText(at, font, run);
+                painter_.fillPath(outline, state_.textColor);
+            } else {
+                painter_.drawText(at, run);
+            }
+        };
         if (advances.empty() && extra == 0) {
-            painter_.drawText(QPointF(x0, baseline), shown);
+            drawRun(QPointF(x0, baseline), shown);
         } else {
             for (qsizetype i = 0; i < shown.size(); ++i) {
                 if (shown[i].isLowSurrogate()) {
                     continue;
                 }
                 const qsizetype len = shown[i].isHighSurrogate() ? 2 : 1;
-                painter_.drawText(QPointF(x0 + positions[static_cast<std::size_t>(i)], baseline),
-                                  shown.mid(i, len));
+                drawRun(QPointF(x0 + positions[static_cast<std::size_t>(i)], baseline),
+                        shown.mid(i, len));
             }
         }
         painter_.restore();

@@ -43,7 +43,7 @@ QRectF drawingExtent(QByteArrayView bytes, const MetafileInfo& info) {
         QPainter painter(&recording);
         play(bytes, probe, painter, everywhere);
     }
-    return QRectF(recording.boundingRect());
+    return {recording.boundingRect()};
 }
 
 class MetafilePicture final : public Picture {
@@ -61,7 +61,8 @@ public:
                 static_cast<int>(std::lround(info_.naturalTwips.height() / 15.0))};
     }
 
-    [[nodiscard]] QSizeF naturalSizeTwips(double, double) const override {
+    [[nodiscard]] QSizeF naturalSizeTwips(double /*twipsPerPixelX*/,
+                                          double /*twipsPerPixelY*/) const override {
         return info_.naturalTwips;
     }
 

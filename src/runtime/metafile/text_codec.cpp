@@ -21,13 +21,18 @@ bool isLeadByte(int charset, unsigned char b) {
     return b >= 0x81 && b <= 0xFE;
 }
 
+// What iconv_open returns on failure: the API defines it as (iconv_t)-1.
+iconv_t failedConverter() {
+    return reinterpret_cast<iconv_t>(-1); // NOLINT(performance-no-int-to-ptr)
+}
+
 // One converter per code page, opened on first use and kept; iconv_t is not thread safe,
 // so conversions are serialised.
 class Converters {
 public:
     ~Converters() {
         for (auto& [name, cd] : open_) {
-            if (cd != reinterpret_cast<iconv_t>(-1)) {
+            if (cd != failedConverter()) {
                 iconv_close(cd);
             }
         }
@@ -41,13 +46,13 @@ public:
             it = open_.emplace(codePage, iconv_open("UTF-16LE", codePage)).first;
         }
         iconv_t cd = it->second;
-        if (cd == reinterpret_cast<iconv_t>(-1)) {
+        if (cd == failedConverter()) {
             return false;
         }
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
         std::array<char, 16> buffer{};
-        char* src = const_cast<char*>(in.data());
-        std::size_t srcLeft = static_cast<std::size_t>(in.size());
+        auto* src = const_cast<char*>(in.data());
+        auto srcLeft = static_cast<std::size_t>(in.size());
         char* dst = buffer.data();
         std::size_t dstLeft = buffer.size();
         if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) == static_cast<std::size_t>(-1) ||

@@ -55,7 +55,7 @@ std::vector<GroupEntry> parseIconGroup(const QByteArray& data, std::size_t maxEn
     if (!reserved || !type || !count || *reserved != 0 || *type != 1) {
         return entries;
     }
-    const std::uint64_t size = static_cast<std::uint64_t>(data.size());
+    const auto size = static_cast<std::uint64_t>(data.size());
     for (std::uint64_t i = 0; i < *count && entries.size() < maxEntries; ++i) {
         const std::uint64_t at = kGroupHeaderSize + i * kGroupEntrySize;
         if (!rangeFits(at, kGroupEntrySize, size)) {

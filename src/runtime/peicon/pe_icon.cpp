@@ -20,7 +20,7 @@ constexpr std::size_t kMaxGroupEntries = 64;
 constexpr std::uint32_t kMaxGroupBytes = 6 + 14 * 0xFFFF;
 constexpr std::uint32_t kMaxIconBytes = 16 * 1024 * 1024;
 constexpr std::size_t kMaxDecodeAttempts = 4;
-constexpr qint64 kMaxTotalIconBytes = 64 * 1024 * 1024;
+constexpr qint64 kMaxTotalIconBytes = qint64{64} * 1024 * 1024;
 
 } // namespace
 

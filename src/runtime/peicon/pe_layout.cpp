@@ -56,8 +56,8 @@ std::optional<PeLayout> PeLayout::read(const ByteSource& source) {
     // A directory count or entry cut off by the end of the file means no resources.
     const auto count = source.read(optionalOffset + countOffset, 4);
     if (count && *u32At(*count, 0) > kResourceDirectoryIndex) {
-        const auto entry =
-            source.read(optionalOffset + countOffset + 4 + 8 * kResourceDirectoryIndex, 8);
+        const auto entry = source.read(
+            optionalOffset + countOffset + 4 + std::uint64_t{8} * kResourceDirectoryIndex, 8);
         if (entry) {
             const DataDirectory dir{*u32At(*entry, 0), *u32At(*entry, 4)};
             // The loader ignores the size: files with a size of 0 still have resources.

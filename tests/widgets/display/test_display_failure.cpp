@@ -1,8 +1,16 @@
 // When a file cannot be displayed: the three branches by error number, and executables' icons.
 #include "app/module1.h"
+#include "runtime/peicon/pe_icon.h"
 #include "support/app_fixture.h"
+#include "unit/peicon/pe_fixtures.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QPainter>
+#include <QWidget>
+#include <cctype>
+#include <string>
+#include <sys/stat.h>
 
 using namespace zelvia;
 using zelvia::test::AppTest;
@@ -14,11 +22,21 @@ namespace {
 class FailureTest : public AppTest {
 protected:
     QColor background() { return form().picOut.widget()->palette().color(QPalette::Base); }
+    QRect drawnExtent() { return extentOf(form().picOut.image(), background()); }
     void expectNotDisplayable(const QString& name) {
         frmMain& f = form();
         EXPECT_EQ(f.lblWidth.Caption(), QStringLiteral("横(ﾋﾟｸｾﾙ)：表示出来ません"));
         EXPECT_EQ(f.lblHeight.Caption(), QStringLiteral("縦(ﾋﾟｸｾﾙ)：表示出来ません"));
         EXPECT_EQ(f.lblFileName.Caption(), QStringLiteral("ファイル名：") + name);
+    }
+    // What the display box must show when `icon` is drawn into the empty box at (0, 0).
+    QImage boxWithIcon(const QImage& icon) {
+        QImage expected(form().picOut.image().size(), QImage::Format_ARGB32_Premultiplied);
+        expected.fill(background());
+        QPainter p(&expected);
+        p.drawImage(QPoint(0, 0), icon);
+        p.end();
+        return expected.convertToFormat(QImage::Format_RGB32);
     }
 };
 
@@ -44,6 +62,60 @@ QByteArray hugeGif() {
     return gif;
 }
 
+// A progressive JPEG frame header of 65535 x 65535 with three components and nothing after
+// it: loading reads the header only; the decoder would need every coefficient at once.
+QByteArray hugeProgressiveJpeg() {
+    return QByteArray::fromHex("ffd8"
+                               "ffc2"
+                               "0011"
+                               "08"
+                               "ffff"
+                               "ffff"
+                               "03"
+                               "012200"
+                               "021101"
+                               "031101"
+                               "ffd9");
+}
+
+// A JPEG whose frame header is sound but whose data is not (no quantisation table): the
+// loader accepts it, the decoder refuses it when the picture is drawn. With `strayByte` a
+// harmless oddity comes first, which the decoder reports as a mere warning.
+QByteArray jpegWithoutTables(bool strayByte) {
+    QByteArray jpeg = QByteArray::fromHex("ffd8"
+                                          "ffc0"
+                                          "000b"
+                                          "08"
+                                          "0040"
+                                          "0040"
+                                          "01"
+                                          "011100");
+    if (strayByte) {
+        jpeg += '\0';
+    }
+    jpeg += QByteArray::fromHex("ffda"
+                                "0008"
+                                "01"
+                                "0100"
+                                "003f00");
+    jpeg += QByteArray(64, '\x5a');
+    jpeg += QByteArray::fromHex("ffd9");
+    return jpeg;
+}
+
+// "LIB.Dll" -> "LIB_Dll": test names take letters, digits and underscores only.
+std::string testName(const char* fileName) {
+    std::string out(fileName);
+    for (char& ch : out) {
+        ch = std::isalnum(static_cast<unsigned char>(ch)) != 0 ? ch : '_';
+    }
+    return out;
+}
+
+test::BuiltPe exeWithIcons(const std::vector<test::TestIcon>& icons) {
+    return test::buildPe(test::iconGroupResources({{}, 1}, icons, 1), false);
+}
+
 } // namespace
 
 TEST_F(FailureTest, DamagedPictureTakesBranchBWithoutMessageOrIcon) {
@@ -60,28 +132,107 @@ TEST_F(FailureTest, DamagedPictureTakesBranchBWithoutMessageOrIcon) {
     choose(QStringLiteral("photo.bmp"));
     expectNotDisplayable(QStringLiteral("photo.bmp"));
     EXPECT_TRUE(messages().isEmpty());
-    EXPECT_FALSE(extentOf(form().picOut.image(), background()).isValid());
+    EXPECT_FALSE(drawnExtent().isValid());
     // The size and attribute labels were written before the load failed.
     EXPECT_NE(form().lblFileSize.Caption(), QStringLiteral("ﾌｧｲﾙｻｲｽﾞ："));
     EXPECT_NE(form().lblFileAttribute.Caption(), QStringLiteral("ﾌｧｲﾙ属性："));
+    EXPECT_NE(form().lblLastDay.Caption(), QStringLiteral("最終更新日："));
     // A failed load leaves the previous picture in the work box.
     EXPECT_EQ(form().picTest.Picture(), before);
 }
 
-TEST_F(FailureTest, FileRemovedBetweenListingAndChoosingTakesBranchC) {
-    const QString path = saveImage(QStringLiteral("gone.bmp"), testImage(8, 8), "bmp");
+class UndecodableJpegTest : public FailureTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(UndecodableJpegTest, JpegThatFailsOnlyWhenDrawnTakesBranchBAndDrawsNothing) {
+    writeFile(QStringLiteral("broken.jpg"), jpegWithoutTables(GetParam()));
     start();
-    QFile::remove(path);
-    choose(QStringLiteral("gone.bmp"));
-    expectNotDisplayable(QStringLiteral("gone.bmp"));
-    EXPECT_EQ(form().lblLastDay.Caption(), QStringLiteral("最終更新日："))
-        << "the date of a vanished file keeps its bare prefix";
-    EXPECT_EQ(form().lblFileSize.Caption(), QStringLiteral("ﾌｧｲﾙｻｲｽﾞ："));
+    choose(QStringLiteral("broken.jpg"));
+    expectNotDisplayable(QStringLiteral("broken.jpg"));
     EXPECT_TRUE(messages().isEmpty());
+    EXPECT_FALSE(drawnExtent().isValid()) << "no grey stand-in for pixels never decoded";
+    // The attribute label was reached: the failure came from drawing, after the load.
+    EXPECT_NE(form().lblFileAttribute.Caption(), QStringLiteral("ﾌｧｲﾙ属性："));
 }
 
-TEST_F(FailureTest, TooLargeTakesBranchAAfterItsMessageAndKeepsTheNewPicture) {
-    writeFile(QStringLiteral("huge.gif"), hugeGif());
+INSTANTIATE_TEST_SUITE_P(AfterWarning, UndecodableJpegTest, ::testing::Bool());
+
+TEST_F(FailureTest, TruncatedJpegShowsWhatItHas) {
+    QByteArray jpeg;
+    {
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        testImage(160, 120, QColor(0, 0, 255)).save(&buffer, "jpg", 90);
+    }
+    writeFile(QStringLiteral("cut.jpg"), jpeg.left(jpeg.size() * 2 / 3));
+    start();
+    choose(QStringLiteral("cut.jpg"));
+    EXPECT_EQ(form().lblWidth.Caption(), QStringLiteral("横(ﾋﾟｸｾﾙ)：160"));
+    EXPECT_TRUE(messages().isEmpty());
+    // The blocks that arrived are blue; the rest is filled, not left as garbage.
+    const QImage shown = form().picOut.image();
+    EXPECT_GT(shown.pixelColor(4, 4).blue(), 200);
+    EXPECT_LT(shown.pixelColor(4, 4).red(), 60);
+    EXPECT_EQ(drawnExtent(), QRect(0, 0, 160, 120));
+}
+
+// The file is listed, then replaced before it is chosen.
+enum class Replacement { Removed, Folder, NamedPipe };
+
+class UnreadableTest : public FailureTest, public ::testing::WithParamInterface<Replacement> {};
+
+TEST_P(UnreadableTest, FileThatCannotBeOpenedTakesBranchCWithoutMessage) {
+    const QString path = saveImage(QStringLiteral("gone.bmp"), testImage(8, 8), "bmp");
+    start();
+    ASSERT_TRUE(QFile::remove(path));
+    switch (GetParam()) {
+    case Replacement::Removed:
+        break;
+    case Replacement::Folder:
+        ASSERT_TRUE(QDir().mkdir(path));
+        break;
+    case Replacement::NamedPipe:
+        // Opening it for reading must not wait for a writer.
+        ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+        break;
+    }
+    choose(QStringLiteral("gone.bmp"));
+    expectNotDisplayable(QStringLiteral("gone.bmp"));
+    EXPECT_TRUE(messages().isEmpty());
+    EXPECT_FALSE(drawnExtent().isValid());
+    if (GetParam() == Replacement::Removed) {
+        EXPECT_EQ(form().lblLastDay.Caption(), QStringLiteral("最終更新日："))
+            << "the date of a vanished file keeps its bare prefix";
+        EXPECT_EQ(form().lblFileSize.Caption(), QStringLiteral("ﾌｧｲﾙｻｲｽﾞ："));
+    } else {
+        EXPECT_NE(form().lblLastDay.Caption(), QStringLiteral("最終更新日："));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Replacements, UnreadableTest,
+                         ::testing::Values(Replacement::Removed, Replacement::Folder,
+                                           Replacement::NamedPipe),
+                         [](const auto& p) {
+                             switch (p.param) {
+                             case Replacement::Removed:
+                                 return std::string("removed");
+                             case Replacement::Folder:
+                                 return std::string("folder");
+                             case Replacement::NamedPipe:
+                                 break;
+                             }
+                             return std::string("namedPipe");
+                         });
+
+struct TooLargeCase {
+    const char* name;
+    QByteArray (*bytes)();
+};
+
+class TooLargeTest : public FailureTest, public ::testing::WithParamInterface<TooLargeCase> {};
+
+TEST_P(TooLargeTest, TakesBranchAAfterItsMessageAndKeepsTheNewPicture) {
+    const QString name = QString::fromLatin1(GetParam().name);
+    writeFile(name, GetParam().bytes());
     saveImage(QStringLiteral("small.bmp"), testImage(8, 8), "bmp");
     start();
     choose(QStringLiteral("small.bmp"));
@@ -92,7 +243,7 @@ TEST_F(FailureTest, TooLargeTakesBranchAAfterItsMessageAndKeepsTheNewPicture) {
             nameWhenAsked = form().lblFileName.Caption();
         }
     };
-    choose(QStringLiteral("huge.gif"));
+    choose(name);
     host_.onCall = nullptr;
     ASSERT_EQ(messages(),
               QStringList{QStringLiteral("Zelvia|ピクチャが大きすぎて、表示できません。")});
@@ -101,21 +252,88 @@ TEST_F(FailureTest, TooLargeTakesBranchAAfterItsMessageAndKeepsTheNewPicture) {
     frmMain& f = form();
     EXPECT_EQ(f.lblWidth.Caption(), QStringLiteral("横(ﾋﾟｸｾﾙ)：65535"));
     EXPECT_EQ(f.lblHeight.Caption(), QStringLiteral("縦(ﾋﾟｸｾﾙ)：65535"));
-    EXPECT_EQ(f.lblFileName.Caption(), QStringLiteral("ファイル名：huge.gif"));
+    EXPECT_EQ(f.lblFileName.Caption(), QStringLiteral("ファイル名：") + name);
+    EXPECT_NE(f.lblLastDay.Caption(), QStringLiteral("最終更新日："));
     ASSERT_TRUE(f.picTest.Picture());
     EXPECT_EQ(f.picTest.Picture()->pixelSize(), QSize(65535, 65535));
+    EXPECT_FALSE(drawnExtent().isValid());
 }
 
-TEST_F(FailureTest, OnlyNamesEndingInExeOrDllTryForAnIcon) {
-    // Not executables at all: the icon attempt finds nothing and draws nothing, whatever the name.
-    for (const char* name : {"setup.exe", "LIB.Dll", "x.dLl", "notexe", "tool.ocx"}) {
-        writeFile(QString::fromLatin1(name), "MZ not really");
-    }
+INSTANTIATE_TEST_SUITE_P(Formats, TooLargeTest,
+                         ::testing::Values(TooLargeCase{"huge.gif", hugeGif},
+                                           TooLargeCase{"huge.jpg", hugeProgressiveJpeg}),
+                         [](const auto& p) { return testName(p.param.name); });
+
+struct IconCase {
+    const char* name;
+    bool hasIcons;
+    bool iconExpected;
+};
+
+class IconTest : public FailureTest, public ::testing::WithParamInterface<IconCase> {};
+
+TEST_P(IconTest, ExecutablesAndLibrariesShowTheirLargeIconTopLeftAtItsOwnSize) {
+    const IconCase& c = GetParam();
+    const QString name = QString::fromLatin1(c.name);
+    // The 32 x 32 image is the large icon; its left half is masked out.
+    const test::BuiltPe pe = c.hasIcons ? exeWithIcons({{16, 16, 32}, {32, 32, 8}, {48, 48, 32}})
+                                        : test::buildPe({}, false);
+    writeFile(name, pe.bytes);
     start();
-    for (const char* name : {"setup.exe", "LIB.Dll", "x.dLl", "notexe", "tool.ocx"}) {
-        choose(QString::fromLatin1(name));
-        expectNotDisplayable(QString::fromLatin1(name));
-        EXPECT_FALSE(extentOf(form().picOut.image(), background()).isValid()) << name;
-    }
+    choose(name);
+    expectNotDisplayable(name);
     EXPECT_TRUE(messages().isEmpty());
+    if (!c.iconExpected) {
+        EXPECT_FALSE(drawnExtent().isValid());
+        return;
+    }
+    const QImage icon = rt::extractLargeIcon(pe.bytes);
+    ASSERT_EQ(icon.size(), QSize(32, 32));
+    const QImage shown = form().picOut.image().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shown, boxWithIcon(icon));
+    // Only the opaque right half differs from the empty box.
+    EXPECT_EQ(drawnExtent(), QRect(16, 0, 16, 32));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, IconTest,
+    ::testing::Values(IconCase{"setup.exe", true, true}, IconCase{"LIB.Dll", true, true},
+                      IconCase{"x.dLl", true, true}, IconCase{"notexe", true, true},
+                      IconCase{"tool.ocx", true, false}, IconCase{"tool.cpl", true, false},
+                      IconCase{"noicons.exe", false, false}),
+    [](const auto& p) { return testName(p.param.name); });
+
+TEST_F(FailureTest, IconSurvivesRepaintsUntilTheNextSelectionClearsTheBox) {
+    const test::BuiltPe pe = exeWithIcons({{32, 32, 32}});
+    writeFile(QStringLiteral("setup.exe"), pe.bytes);
+    writeFile(QStringLiteral("text.txt"), "plain text");
+    start();
+    choose(QStringLiteral("setup.exe"));
+    const QImage icon = rt::extractLargeIcon(pe.bytes);
+    ASSERT_FALSE(icon.isNull());
+    QWidget* box = form().picOut.widget();
+    box->update();
+    const QImage screen = box->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(screen.copy(0, 0, 32, 32), icon.convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(extentOf(screen, background()), QRect(0, 0, 32, 32));
+    // The next selection starts by clearing the box, on screen too.
+    choose(QStringLiteral("text.txt"));
+    expectNotDisplayable(QStringLiteral("text.txt"));
+    box->update();
+    EXPECT_FALSE(extentOf(box->grab().toImage(), background()).isValid());
+    EXPECT_FALSE(drawnExtent().isValid());
+}
+
+TEST_F(FailureTest, AfterAPictureTheIconIsDrawnIntoAnEmptyBox) {
+    saveImage(QStringLiteral("a.bmp"), testImage(100, 100, QColor(0, 0, 255)), "bmp");
+    const test::BuiltPe pe = exeWithIcons({{32, 32, 32}});
+    writeFile(QStringLiteral("b.exe"), pe.bytes);
+    start();
+    choose(QStringLiteral("a.bmp"));
+    ASSERT_EQ(drawnExtent(), QRect(0, 0, 100, 100));
+    choose(QStringLiteral("b.exe"));
+    EXPECT_EQ(drawnExtent(), QRect(0, 0, 32, 32)) << "no trace of the previous picture";
+    // The work box still holds the bitmap.
+    ASSERT_TRUE(form().picTest.Picture());
+    EXPECT_EQ(form().picTest.Picture()->pixelSize(), QSize(100, 100));
 }
