@@ -94,7 +94,7 @@ QString AttributeCaption(std::uint32_t attributes) {
 }
 
 QString DateText(const QDateTime& when, const QLocale& locale) {
-    const QString date = locale.toString(when.date(), QLocale::ShortFormat);
+    QString date = locale.toString(when.date(), QLocale::ShortFormat);
     if (when.time() == QTime(0, 0)) {
         return date;
     }

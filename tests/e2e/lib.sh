@@ -80,6 +80,7 @@ close_app() {
     done
     APP_PID=""
     if [[ "$status" != "0" ]]; then
+        cat "$WORK/app.log"
         echo "FAIL: the program did not end with status 0 after the close request (status: ${status:-still running})"
         exit 1
     fi

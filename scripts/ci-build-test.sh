@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Configures and builds Zelvia in BUILD_DIR, then runs the whole CTest suite there.
+#
+#   ci-build-test.sh BUILD_DIR normal      RelWithDebInfo, benchmarks built too
+#   ci-build-test.sh BUILD_DIR sanitize    ASan + UBSan + LSan (Debug at -O1), any report fails
+#
+# A target that fails to build fails the run, but everything else is still built and tested so
+# one run shows every problem. The ctest output is kept in BUILD_DIR/ctest.log.
+# Environment: JOBS (parallel build and test jobs, default the number of cores),
+# CTEST_ARGS (more ctest arguments, e.g. "-R test_fs").
+set -euo pipefail
+
+if [ $# -ne 2 ]; then
+    echo "usage: $0 BUILD_DIR normal|sanitize" >&2
+    exit 2
+fi
+repo=$(cd "$(dirname "$0")/.." && pwd)
+build=$1
+mode=$2
+jobs=${JOBS:-$(nproc)}
+
+case $mode in
+    normal)
+        config=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+        ;;
+    sanitize)
+        # Line tables are all a stack trace needs and build much faster than full debug info.
+        config=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DZELVIA_SANITIZE=ON
+                -DZELVIA_BUILD_BENCHMARKS=OFF)
+        # shellcheck source=ci-sanitizer-env.sh
+        source "$repo/scripts/ci-sanitizer-env.sh"
+        ;;
+    *)
+        echo "unknown mode $mode" >&2
+        exit 2
+        ;;
+esac
+
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+if ! cmake -S "$repo" -B "$build" -G Ninja "${config[@]}" >"$log" 2>&1; then
+    cat "$log" >&2
+    exit 1
+fi
+
+status=0
+if ! cmake --build "$build" --parallel "$jobs" -- -k 0; then
+    echo "BUILD FAILED in $build: the tests of the targets that built still run" >&2
+    status=1
+fi
+
+# The Debian package, whose contents the install test compares with the installed tree.
+if [[ "$mode" == normal ]] && ! (cd "$build" && cpack -G DEB >cpack.log 2>&1); then
+    cat "$build/cpack.log" >&2
+    echo "PACKAGE FAILED in $build" >&2
+    status=1
+fi
+
+# shellcheck disable=SC2086 # CTEST_ARGS is a list of words
+if ! (cd "$build" && ctest --output-on-failure --no-tests=error --parallel "$jobs" \
+        ${CTEST_ARGS:-} 2>&1 | tee ctest.log; exit "${PIPESTATUS[0]}"); then
+    status=1
+fi
+exit "$status"

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang (ASan + UBSan, as fuzz/run.sh does) in BUILD_DIR and
+# runs each once over its seed corpus and its kept crash inputs, without fuzzing (-runs=0): a
+# seed or a past crash that trips a sanitizer, hangs or leaks fails the run.
+#
+#   ci-fuzz.sh BUILD_DIR
+#
+# Environment: ZELVIA_CORPUS (seed corpus, default ../shared/corpus beside the repository),
+# JOBS (build jobs, default the number of cores).
+set -euo pipefail
+
+if [ $# -ne 1 ]; then
+    echo "usage: $0 BUILD_DIR" >&2
+    exit 2
+fi
+repo=$(cd "$(dirname "$0")/.." && pwd)
+build=$1
+jobs=${JOBS:-$(nproc)}
+corpus=${ZELVIA_CORPUS:-$repo/../shared/corpus}
+# shellcheck source=ci-sanitizer-env.sh
+source "$repo/scripts/ci-sanitizer-env.sh"
+
+# The same seed folders as fuzz/run.sh and fuzz/replay/CMakeLists.txt.
+declare -A seeds=(
+    [fuzz_pe_icon]="pe"
+    [fuzz_load_picture]="bmp gif ico jpeg wmf emf"
+    [fuzz_metafile]="wmf emf"
+)
+targets=()
+for target in fuzz_pe_icon fuzz_load_picture fuzz_metafile; do
+    if [ -f "$repo/fuzz/$target.cpp" ]; then
+        targets+=("$target")
+    fi
+done
+
+# Debug (-O0, line tables only) builds fastest; the inputs run once, so speed hardly matters.
+log=$(mktemp)
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/zelvia-ci-fuzz.XXXXXX")
+trap 'rm -rf "$log" "$scratch"' EXIT
+if ! CC=clang-14 CXX=clang++-14 cmake -S "$repo" -B "$build" -G Ninja \
+        -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DZELVIA_BUILD_FUZZERS=ON \
+        -DBUILD_TESTING=OFF -DZELVIA_BUILD_BENCHMARKS=OFF >"$log" 2>&1; then
+    cat "$log" >&2
+    exit 1
+fi
+cmake --build "$build" --parallel "$jobs" --target "${targets[@]}"
+
+if [ ! -d "$corpus" ]; then
+    echo "no seed corpus at $corpus: only the kept crash inputs are replayed"
+fi
+failed=0
+for target in "${targets[@]}"; do
+    inputs=()
+    for folder in ${seeds[$target]}; do
+        if [ -d "$corpus/$folder" ]; then
+            inputs+=("$corpus/$folder")
+        fi
+    done
+    if [ -d "$repo/fuzz/regressions/$target" ]; then
+        inputs+=("$repo/fuzz/regressions/$target")
+    fi
+    count=0
+    max_len=1
+    if [ ${#inputs[@]} -gt 0 ]; then
+        count=$(find "${inputs[@]}" -type f | wc -l)
+        max_len=$(find "${inputs[@]}" -type f -printf '%s\n' | sort -n | tail -n 1)
+        max_len=$((max_len > 0 ? max_len : 1))
+    fi
+    # libFuzzer keeps inputs it finds in the first folder: an empty scratch one, so the seed
+    # folders stay untouched. -max_len keeps large inputs whole (the default cuts at 1 MiB).
+    mkdir -p "$scratch/$target/new"
+    set +e
+    QT_QPA_PLATFORM=offscreen "$build/fuzz/$target" -runs=0 -max_len="$max_len" \
+        -rss_limit_mb=2048 -timeout=60 -artifact_prefix="$scratch/$target/" \
+        "$scratch/$target/new" "${inputs[@]}" >"$scratch/$target/log" 2>&1
+    status=$?
+    set -e
+    if [ "$status" -eq 0 ]; then
+        echo "ok      $target: $count inputs"
+    else
+        echo "FAILED  $target: exit code $status over $count inputs; its log:"
+        tail -n 60 "$scratch/$target/log"
+        failed=$((failed + 1))
+    fi
+done
+echo "fuzz replay: ${#targets[@]} targets, $failed failed"
+[ "$failed" -eq 0 ]
