@@ -20,22 +20,23 @@ e2e_cleanup() {
 }
 
 # Starts a private X server and a scratch folder; both go away when the script ends.
+# Xvfb picks a free display itself (-displayfd), so tests running at once never share one.
 start_display() {
     need Xvfb xdotool
     WORK=$(mktemp -d)
     trap e2e_cleanup EXIT
-    local n
-    for n in $(seq 120 220); do
-        [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-        XVFB_PID=$!
-        export DISPLAY=":$n"
-        for _ in $(seq 50); do
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" \
+        >"$WORK/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 100); do
+        if [[ -s "$WORK/display" ]]; then
+            export DISPLAY=":$(head -1 "$WORK/display")"
             xdotool getmouselocation >/dev/null 2>&1 && return 0
-            kill -0 "$XVFB_PID" 2>/dev/null || break
-            sleep 0.1
-        done
+        fi
+        kill -0 "$XVFB_PID" 2>/dev/null || break
+        sleep 0.1
     done
+    cat "$WORK/xvfb.log"
     echo "FAIL: could not start Xvfb"
     exit 1
 }

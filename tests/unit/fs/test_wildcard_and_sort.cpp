@@ -20,6 +20,11 @@ struct FilterCase {
     QStringList listed;
 };
 
+// Names the case in test output and in the test list, stably between runs.
+[[maybe_unused]] void PrintTo(const FilterCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
 // The file list's nine filter entries against names in mixed case.
 class FilterPatterns : public ::testing::TestWithParam<FilterCase> {};
 

@@ -30,6 +30,11 @@ struct VariantCase {
     std::vector<Probe> probes;
 };
 
+// Names the case in test output and in the test list, stably between runs.
+[[maybe_unused]] void PrintTo(const VariantCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 QByteArray rle(std::initializer_list<int> bytes) {
     QByteArray out;
     for (const int b : bytes) {

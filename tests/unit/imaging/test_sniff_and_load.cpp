@@ -48,6 +48,11 @@ struct SniffCase {
     bool raster;
 };
 
+// Names the case in test output and in the test list, stably between runs.
+[[maybe_unused]] void PrintTo(const SniffCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class Sniff : public ::testing::TestWithParam<SniffCase> {};
 
 TEST_P(Sniff, RecognisesFormatsByContent) {
@@ -146,6 +151,11 @@ struct BadHeader {
     const char* name;
     std::function<void(BmpLayout&)> change;
 };
+
+// Names the case in test output and in the test list, stably between runs.
+[[maybe_unused]] void PrintTo(const BadHeader& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class InvalidBmpHeader : public ::testing::TestWithParam<BadHeader> {};
 

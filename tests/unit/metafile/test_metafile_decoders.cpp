@@ -14,6 +14,11 @@ struct CharsetCase {
     const char* utf8;
 };
 
+// Names the case in test output and in the test list, stably between runs.
+[[maybe_unused]] void PrintTo(const CharsetCase& c, std::ostream* os) {
+    *os << c.charset;
+}
+
 class Charsets : public ::testing::TestWithParam<CharsetCase> {};
 
 TEST_P(Charsets, DecodeByTheFontCharacterSet) {
@@ -76,6 +81,11 @@ struct DibCase {
     QRgb topLeft;
     QRgb bottomRight;
 };
+
+// Names the case in test output and in the test list, stably between runs.
+[[maybe_unused]] void PrintTo(const DibCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Dibs : public ::testing::TestWithParam<DibCase> {};
 

@@ -65,6 +65,11 @@ struct Mapping {
     double wmfPenScale;
 };
 
+// Names the case in test output and in the test list, stably between runs.
+[[maybe_unused]] void PrintTo(const Mapping& c, std::ostream* os) {
+    *os << c.name;
+}
+
 // EMF: reference device 1 px per mm, frame 100 mm square. WMF: placeable box of 1000 units
 // at 1000 per inch, so one picture pixel is 10 units.
 const Mapping kMappings[] = {

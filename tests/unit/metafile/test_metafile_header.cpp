@@ -36,6 +36,11 @@ struct PlaceableCase {
     double twipsH;
 };
 
+// Names the case in test output and in the test list, stably between runs.
+[[maybe_unused]] void PrintTo(const PlaceableCase& c, std::ostream* os) {
+    *os << c.inch;
+}
+
 class PlaceableSize : public ::testing::TestWithParam<PlaceableCase> {};
 
 TEST_P(PlaceableSize, BoundingBoxAtItsUnitsPerInch) {
@@ -113,6 +118,11 @@ struct SniffCase {
     QByteArray head;
     bool metafile;
 };
+
+// Names the case in test output and in the test list, stably between runs.
+[[maybe_unused]] void PrintTo(const SniffCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Sniff : public ::testing::TestWithParam<SniffCase> {};
 

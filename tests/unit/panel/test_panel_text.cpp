@@ -12,6 +12,11 @@ struct SizeCase {
     const char* expected; // after the prefix
 };
 
+// Names the case in test output and in the test list, stably between runs.
+[[maybe_unused]] void PrintTo(const SizeCase& c, std::ostream* os) {
+    *os << c.bytes;
+}
+
 class SizeCaptionTest : public ::testing::TestWithParam<SizeCase> {};
 
 } // namespace

@@ -24,6 +24,11 @@ struct Area {
     AreaOf widget;
 };
 
+// Names the case in test output and in the test list, stably between runs.
+[[maybe_unused]] void PrintTo(const Area& c, std::ostream* os) {
+    *os << c.name;
+}
+
 // The widget that receives the mouse in each of the twelve areas.
 const Area kAreas[] = {
     {"fraFile", [](frmMain& f) -> QWidget* { return f.fraFile.widget(); }},

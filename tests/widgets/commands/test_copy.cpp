@@ -36,6 +36,11 @@ struct GuardCase {
     const char16_t* message;
 };
 
+// Names the case in test output and in the test list, stably between runs.
+[[maybe_unused]] void PrintTo(const GuardCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class CopyGuardTest : public CopyTest, public ::testing::WithParamInterface<GuardCase> {};
 
 } // namespace
@@ -84,6 +89,11 @@ struct CaptionCase {
     bool copies;
 };
 
+// Names the case in test output and in the test list, stably between runs.
+[[maybe_unused]] void PrintTo(const CaptionCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class CopyCaptionTest : public CopyTest, public ::testing::WithParamInterface<CaptionCase> {};
 
 } // namespace
@@ -123,6 +133,11 @@ struct SizeCase {
     int height;
     bool reducedOnScreen;
 };
+
+// Names the case in test output and in the test list, stably between runs.
+[[maybe_unused]] void PrintTo(const SizeCase& c, std::ostream* os) {
+    *os << c.format << ' ' << c.width << 'x' << c.height;
+}
 
 class CopySizeTest : public CopyTest, public ::testing::WithParamInterface<SizeCase> {};
 
@@ -174,6 +189,11 @@ struct MetafileCase {
     const char* mime;
     QSize pixels;
 };
+
+// Names the case in test output and in the test list, stably between runs.
+[[maybe_unused]] void PrintTo(const MetafileCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CopyMetafileTest : public CopyTest, public ::testing::WithParamInterface<MetafileCase> {};
 

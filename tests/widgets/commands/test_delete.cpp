@@ -67,6 +67,11 @@ struct TrashCase {
     bool dataHomeExists;
 };
 
+// Names the case in test output and in the test list, stably between runs.
+[[maybe_unused]] void PrintTo(const TrashCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class DeleteToTrashTest : public DeleteTest, public ::testing::WithParamInterface<TrashCase> {};
 
 } // namespace

@@ -20,6 +20,11 @@ struct HelpCase {
     int command;
 };
 
+// Names the case in test output and in the test list, stably between runs.
+[[maybe_unused]] void PrintTo(const HelpCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class HelpTest : public CommandsTest, public ::testing::WithParamInterface<HelpCase> {};
 
 QStringList captions(frmMain& f) {

@@ -108,6 +108,11 @@ struct GuardCase {
     const char16_t* message;
 };
 
+// Names the case in test output and in the test list, stably between runs.
+[[maybe_unused]] void PrintTo(const GuardCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class PrintGuardTest : public PrintTest, public ::testing::WithParamInterface<GuardCase> {};
 
 } // namespace

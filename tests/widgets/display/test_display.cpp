@@ -30,6 +30,11 @@ struct FitCase {
     float picSize;  // expected PicSize, 0 when the picture fits
 };
 
+// Names the case in test output and in the test list, stably between runs.
+[[maybe_unused]] void PrintTo(const FitCase& c, std::ostream* os) {
+    *os << c.format << ' ' << c.width << 'x' << c.height;
+}
+
 class FitTest : public DisplayTest, public ::testing::WithParamInterface<FitCase> {};
 
 } // namespace

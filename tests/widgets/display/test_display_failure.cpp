@@ -228,6 +228,11 @@ struct TooLargeCase {
     QByteArray (*bytes)();
 };
 
+// Names the case in test output and in the test list, stably between runs.
+[[maybe_unused]] void PrintTo(const TooLargeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class TooLargeTest : public FailureTest, public ::testing::WithParamInterface<TooLargeCase> {};
 
 TEST_P(TooLargeTest, TakesBranchAAfterItsMessageAndKeepsTheNewPicture) {
@@ -269,6 +274,11 @@ struct IconCase {
     bool hasIcons;
     bool iconExpected;
 };
+
+// Names the case in test output and in the test list, stably between runs.
+[[maybe_unused]] void PrintTo(const IconCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class IconTest : public FailureTest, public ::testing::WithParamInterface<IconCase> {};
 
