@@ -11,6 +11,31 @@
 
 namespace zelvia::test {
 
+void PrintTo(const GuardCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+void CommandsTest::startBefore(Before before, const QString& failing, const QByteArray& bytes) {
+    saveImage(QStringLiteral("a.bmp"), testImage(20, 10), "bmp");
+    writeFile(failing, bytes);
+    writeFile(QStringLiteral("sub/b.bmp"), "x");
+    start();
+    frmMain& f = form();
+    switch (before) {
+    case Before::Start:
+        break;
+    case Before::FolderChange:
+        choose(QStringLiteral("a.bmp"));
+        f.picDir.setPath(rootPath() + QStringLiteral("/sub"));
+        break;
+    case Before::FailedDisplay:
+        choose(QStringLiteral("a.bmp"));
+        choose(failing);
+        break;
+    }
+    host_.clear();
+}
+
 QImage CommandsTest::clipboardImage() {
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     if (data == nullptr || !data->hasImage()) {

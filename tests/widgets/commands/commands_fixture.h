@@ -7,8 +7,22 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <ostream>
 
 namespace zelvia::test {
+
+// How the window got to its state before a command runs.
+enum class Before { Start, FolderChange, FailedDisplay };
+
+// A refusal expected from a command in one of those states.
+struct GuardCase {
+    const char* name;
+    Before before;
+    const char16_t* message;
+};
+
+// Names the case in test output and in the test list, stably between runs.
+void PrintTo(const GuardCase& c, std::ostream* os);
 
 // The window with pictures of known kinds, for the commands of the menus and the popup.
 class CommandsTest : public AppTest {
@@ -17,6 +31,10 @@ protected:
     static QImage clipboardImage();
     static QStringList clipboardFormats();
     static void putTextOnClipboard(const QString& text);
+
+    // Starts the window over a displayable a.bmp, a file `failing` (with `bytes`) that does not
+    // display, and a subfolder, and brings it to the state `before`.
+    void startBefore(Before before, const QString& failing, const QByteArray& bytes);
 };
 
 // A GIF whose logical screen is 65535 x 65535: it loads, but is too large to display and to

@@ -7,7 +7,9 @@
 #include <QMimeData>
 
 using namespace zelvia;
+using zelvia::test::Before;
 using zelvia::test::CommandsTest;
+using zelvia::test::GuardCase;
 using zelvia::test::testImage;
 
 namespace {
@@ -27,44 +29,14 @@ protected:
     }
 };
 
-// How the window got to its state before Copy.
-enum class Before { Start, FolderChange, FailedDisplay };
-
-struct GuardCase {
-    const char* name;
-    Before before;
-    const char16_t* message;
-};
-
-// Names the case in test output and in the test list, stably between runs.
-[[maybe_unused]] void PrintTo(const GuardCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class CopyGuardTest : public CopyTest, public ::testing::WithParamInterface<GuardCase> {};
 
 } // namespace
 
 TEST_P(CopyGuardTest, RefusesWithItsMessageAndLeavesTheClipboard) {
     const GuardCase& c = GetParam();
-    saveImage(QStringLiteral("a.bmp"), testImage(20, 10), "bmp");
-    writeFile(QStringLiteral("broken.bmp"), "BM this is no bitmap");
-    writeFile(QStringLiteral("sub/b.bmp"), "x");
-    start();
+    startBefore(c.before, QStringLiteral("broken.bmp"), "BM this is no bitmap");
     frmMain& f = form();
-    switch (c.before) {
-    case Before::Start:
-        break;
-    case Before::FolderChange:
-        choose(QStringLiteral("a.bmp"));
-        f.picDir.setPath(rootPath() + QStringLiteral("/sub"));
-        break;
-    case Before::FailedDisplay:
-        choose(QStringLiteral("a.bmp"));
-        choose(QStringLiteral("broken.bmp"));
-        break;
-    }
-    host_.clear();
     f.mnuCopy_Click();
     EXPECT_EQ(messages(),
               QStringList{kClipboardTitle + QLatin1Char('|') + QString::fromUtf16(c.message)});

@@ -13,7 +13,9 @@
 #include <QRegularExpression>
 
 using namespace zelvia;
+using zelvia::test::Before;
 using zelvia::test::CommandsTest;
+using zelvia::test::GuardCase;
 using zelvia::test::haveTool;
 using zelvia::test::runTool;
 using zelvia::test::testImage;
@@ -100,43 +102,14 @@ std::vector<Word> wordsOf(const QString& pdf) {
     return out;
 }
 
-enum class Before { Start, FolderChange, FailedDisplay };
-
-struct GuardCase {
-    const char* name;
-    Before before;
-    const char16_t* message;
-};
-
-// Names the case in test output and in the test list, stably between runs.
-[[maybe_unused]] void PrintTo(const GuardCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class PrintGuardTest : public PrintTest, public ::testing::WithParamInterface<GuardCase> {};
 
 } // namespace
 
 TEST_P(PrintGuardTest, RefusesBeforeTheDialogAndPrintsNothing) {
     const GuardCase& c = GetParam();
-    saveImage(QStringLiteral("a.bmp"), testImage(20, 10), "bmp");
-    writeFile(QStringLiteral("tool.exe"), "MZ no icon here");
-    writeFile(QStringLiteral("sub/b.bmp"), "x");
-    start();
+    startBefore(c.before, QStringLiteral("tool.exe"), "MZ no icon here");
     frmMain& f = form();
-    switch (c.before) {
-    case Before::Start:
-        break;
-    case Before::FolderChange:
-        choose(QStringLiteral("a.bmp"));
-        f.picDir.setPath(rootPath() + QStringLiteral("/sub"));
-        break;
-    case Before::FailedDisplay:
-        choose(QStringLiteral("a.bmp"));
-        choose(QStringLiteral("tool.exe"));
-        break;
-    }
-    host_.clear();
     f.mnuPrint_Click();
     EXPECT_EQ(messages(),
               QStringList{kPrintTitle + QLatin1Char('|') + QString::fromUtf16(c.message)});
