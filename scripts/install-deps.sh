@@ -10,12 +10,12 @@ packages=(
     libturbojpeg0-dev
     fonts-ipafont-gothic
     # Starting the program without a display, and its screenshot.
-    xvfb xauth imagemagick
+    xvfb xauth imagemagick xdotool
 )
 if [[ "${1:-}" == "--test" ]]; then
     packages+=(
         libgtest-dev libbenchmark-dev
-        xdotool xclip poppler-utils libx11-dev
+        xclip poppler-utils libx11-dev
         libemf2svg-dev
         clang clang-format clang-tidy libclang-rt-14-dev
         desktop-file-utils appstream lintian dpkg-dev file

@@ -16,17 +16,30 @@ if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
 fi
 
 # No display: a virtual one, long enough to take a picture of the window.
-display=":$((90 + RANDOM % 100))"
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+displayfile=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill "$xvfb" 2>/dev/null || true' EXIT
-sleep 1
+trap 'kill "$xvfb" 2>/dev/null || true; rm -f "$displayfile"' EXIT
+for _ in $(seq 50); do
+    [[ -s "$displayfile" ]] && break
+    sleep 0.1
+done
+display=":$(head -1 "$displayfile")"
 (cd "$HOME" && DISPLAY="$display" "$program") &
 app=$!
-sleep 3
+window=""
+for _ in $(seq 100); do
+    window=$(DISPLAY="$display" xdotool search --onlyvisible --name '^Zelvia$' 2>/dev/null |
+        head -1 || true)
+    [[ -n "$window" ]] && break
+    sleep 0.1
+done
+sleep 1
 shot="$source_dir/zelvia-screenshot.png"
-if DISPLAY="$display" import -window root "$shot"; then
-    echo "No display here: Zelvia ran under Xvfb; its window is in $shot"
+if [[ -n "$window" ]] && DISPLAY="$display" import -window "$window" "$shot"; then
+    echo "No display here: Zelvia ran under Xvfb; a screenshot of its window is in $shot"
+else
+    echo "No display here, and Zelvia's window did not appear under Xvfb" >&2
 fi
 kill "$app" 2>/dev/null || true
 wait "$app" 2>/dev/null || true
