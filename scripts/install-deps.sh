@@ -9,6 +9,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev
     libturbojpeg0-dev
     fonts-ipafont-gothic
+    # Qt's own Japanese texts for the standard dialogs (qtbase_ja.qm).
+    qt6-translations-l10n
     # Starting the program without a display, and its screenshot.
     xvfb xauth imagemagick xdotool
 )
@@ -16,6 +18,8 @@ if [[ "${1:-}" == "--test" ]]; then
     packages+=(
         libgtest-dev libbenchmark-dev
         xclip poppler-utils libx11-dev
+        # End-to-end tests run under a window manager, as on a desktop.
+        openbox
         libemf2svg-dev
         clang clang-format clang-tidy libclang-rt-14-dev
         desktop-file-utils appstream lintian dpkg-dev file

@@ -14,15 +14,18 @@ need() {
 
 e2e_cleanup() {
     [[ -n "${APP_PID:-}" ]] && kill "$APP_PID" 2>/dev/null
+    [[ -n "${WM_PID:-}" ]] && kill "$WM_PID" 2>/dev/null
     [[ -n "${XVFB_PID:-}" ]] && kill "$XVFB_PID" 2>/dev/null
     [[ -n "${WORK:-}" ]] && rm -rf "$WORK"
     return 0
 }
 
-# Starts a private X server and a scratch folder; both go away when the script ends.
-# Xvfb picks a free display itself (-displayfd), so tests running at once never share one.
+# Starts a private X server with a window manager, and a scratch folder; all go away when the
+# script ends. Xvfb picks a free display itself (-displayfd), so tests running at once never
+# share one. The window manager matters: without one X gives no window the focus, dialogs never
+# hand it back and menus are never really opened, so focus faults would go unseen.
 start_display() {
-    need Xvfb xdotool
+    need Xvfb xdotool openbox
     WORK=$(mktemp -d)
     trap e2e_cleanup EXIT
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" \
@@ -31,13 +34,28 @@ start_display() {
     for _ in $(seq 100); do
         if [[ -s "$WORK/display" ]]; then
             export DISPLAY=":$(head -1 "$WORK/display")"
-            xdotool getmouselocation >/dev/null 2>&1 && return 0
+            xdotool getmouselocation >/dev/null 2>&1 && start_window_manager && return 0
         fi
         kill -0 "$XVFB_PID" 2>/dev/null || break
         sleep 0.1
     done
     cat "$WORK/xvfb.log"
     echo "FAIL: could not start Xvfb"
+    exit 1
+}
+
+# Starts openbox on $DISPLAY and waits until it manages the screen (it then publishes the
+# current desktop on the root window).
+start_window_manager() {
+    openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
+    WM_PID=$!
+    for _ in $(seq 100); do
+        xdotool get_desktop >/dev/null 2>&1 && return 0
+        kill -0 "$WM_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    cat "$WORK/openbox.log"
+    echo "FAIL: could not start the window manager"
     exit 1
 }
 
