@@ -95,6 +95,9 @@ void frmMain::layOut() {
     QWidget::setTabOrder(picComb.widget(), picDrv.widget());
     QWidget::setTabOrder(picDrv.widget(), picDir.widget());
     QWidget::setTabOrder(picDir.widget(), picFil.widget());
+    // The first of them holds the focus when the window first shows; the file list would
+    // otherwise take it, and with it a first entry the user never chose.
+    picComb.widget()->setFocus(Qt::OtherFocusReason);
 }
 
 void frmMain::connectEvents() {

@@ -2,6 +2,7 @@
 #include "runtime/fs/drives.h"
 #include "runtime/help/help_viewer.h"
 #include "runtime/qt_host.h"
+#include "runtime/toolkit_texts.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Zelvia"));
     QApplication::setDesktopFileName(QStringLiteral("io.github.zelvia.Zelvia"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zelvia.png")));
+    zelvia::rt::installToolkitTexts();
 
     zelvia::rt::QtHost host;
     host.setHelpOpener(&zelvia::rt::showHelp);

@@ -16,13 +16,25 @@ void frmMain::mnuDelete_Click() {
 
 namespace zelvia::Module1 {
 
+namespace {
+
+bool isFolderOfList(const QString& folderPath, const QString& listPath) {
+    const QString withSlash =
+        listPath.endsWith(QLatin1Char('/')) ? listPath : listPath + QLatin1Char('/');
+    return folderPath == withSlash;
+}
+
+} // namespace
+
 void DeleteSelectedFile() {
     frmMain& f = *MainForm();
     const QString fileName = f.picFil.FileName();
     // A list re-read since the selection has no selected entry: the path would name the folder
-    // itself, which must never reach the trash.
+    // itself, which must never reach the trash. A FolderPath from another folder than the list's
+    // would join a name to a folder it was never chosen in.
     if (commands::selectionStateOf(f.lblWidth.Caption()) == commands::SelectionState::NoFile ||
-        fileName.isEmpty() || FolderPath.isEmpty()) {
+        fileName.isEmpty() || FolderPath.isEmpty() ||
+        !isFolderOfList(FolderPath, f.picFil.Path())) {
         rt::MsgBox(QStringLiteral("ファイルを指定していません。"), rt::style::Critical,
                    QStringLiteral("エラー"));
     } else {

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -51,8 +52,32 @@ void QtHost::showHelp(const QString& helpFile, int command, std::uint32_t data) 
     }
 }
 
+namespace {
+
+// Popup items are chosen with the left button only; a release of any other button over an item
+// leaves the popup open, as Qt would otherwise trigger the item.
+class LeftButtonOnly final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) {
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
 QAction* QtHost::popupMenu(QMenu& menu, const QPoint& globalPos) {
-    return menu.exec(globalPos);
+    LeftButtonOnly filter;
+    menu.installEventFilter(&filter);
+    QAction* chosen = menu.exec(globalPos);
+    menu.removeEventFilter(&filter);
+    return chosen;
 }
 
 void QtHost::endProgram(int exitCode) {

@@ -9,6 +9,8 @@ namespace zelvia::rt {
 namespace err {
 inline constexpr int TooLarge = 5;         // picture too large to decode at the size needed
 inline constexpr int Overflow = 6;         // a value that does not fit its type
+inline constexpr int OutOfMemory = 7;      // memory ran out
+inline constexpr int Internal = 51;        // a fault inside the program itself
 inline constexpr int FileNotFound = 53;    // the file or folder does not exist (any more)
 inline constexpr int PathAccess = 75;      // the file or folder cannot be opened or read
 inline constexpr int InvalidPicture = 481; // content is no loadable picture, or damaged data

@@ -45,14 +45,19 @@ start_display() {
 }
 
 # Starts openbox on $DISPLAY and waits until it manages the screen (it then publishes the
-# current desktop on the root window).
+# current desktop on the root window). A start that fails at once is tried again: on a busy
+# machine openbox has been seen to give up on a display that had just come up.
 start_window_manager() {
-    openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
-    WM_PID=$!
-    for _ in $(seq 100); do
-        xdotool get_desktop >/dev/null 2>&1 && return 0
-        kill -0 "$WM_PID" 2>/dev/null || break
-        sleep 0.1
+    for _ in 1 2 3; do
+        openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
+        WM_PID=$!
+        for _ in $(seq 100); do
+            xdotool get_desktop >/dev/null 2>&1 && return 0
+            kill -0 "$WM_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill "$WM_PID" 2>/dev/null
+        sleep 0.5
     done
     cat "$WORK/openbox.log"
     echo "FAIL: could not start the window manager"

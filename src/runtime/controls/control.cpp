@@ -8,20 +8,24 @@
 #include <QEvent>
 #include <QMouseEvent>
 #include <cmath>
+#include <new>
 
 namespace zelvia::rt {
 
 void runGuarded(const std::function<void()>& handler) {
+    // The message names the number only: the exception's own text is for developers and in
+    // English, in a window that speaks Japanese throughout.
+    const auto report = [](int number) {
+        MsgBox(QStringLiteral("実行時エラー '%1':").arg(number), style::Critical);
+    };
     try {
         handler();
     } catch (const RuntimeError& e) {
-        MsgBox(QStringLiteral("実行時エラー '%1':\n\n%2")
-                   .arg(e.number())
-                   .arg(QString::fromStdString(e.what())),
-               style::Critical);
-    } catch (const std::exception& e) {
-        MsgBox(QStringLiteral("実行時エラー:\n\n%1").arg(QString::fromStdString(e.what())),
-               style::Critical);
+        report(e.number());
+    } catch (const std::bad_alloc&) {
+        report(err::OutOfMemory);
+    } catch (const std::exception&) {
+        report(err::Internal);
     }
 }
 

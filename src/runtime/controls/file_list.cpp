@@ -4,14 +4,45 @@
 #include "runtime/fs/folder_listing.h"
 #include "runtime/runtime_error.h"
 
+#include <QFocusEvent>
 #include <QItemSelectionModel>
 #include <QListView>
-#include <QSignalBlocker>
 
 namespace zelvia::rt {
 
+namespace {
+
+// Only the user chooses an entry. Qt's item views make the first row current when they receive
+// the focus without a current row (start, Tab, a menu or dialog closing, the window being
+// activated); that row would then be the one Down moves away from, or one a later focus-in turns
+// into a choice. A list without a choice keeps no current row, and a choice is never taken back
+// by Ctrl+click: a list box always holds the user's last choice.
+class FileListView final : public QListView {
+public:
+    using QListView::QListView;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override {
+        const bool hadCurrent = currentIndex().isValid();
+        QListView::focusInEvent(event);
+        if (!hadCurrent && currentIndex().isValid() && selectionModel()->selectedRows().isEmpty()) {
+            selectionModel()->clearCurrentIndex();
+        }
+    }
+
+    [[nodiscard]] QItemSelectionModel::SelectionFlags
+    selectionCommand(const QModelIndex& index, const QEvent* event) const override {
+        const QItemSelectionModel::SelectionFlags command =
+            QListView::selectionCommand(index, event);
+        return command.testFlag(QItemSelectionModel::Deselect) ? QItemSelectionModel::NoUpdate
+                                                               : command;
+    }
+};
+
+} // namespace
+
 FileList::FileList(QWidget* parent)
-    : Control(new QListView(parent)), view_(static_cast<QListView*>(widget())),
+    : Control(new FileListView(parent)), view_(static_cast<QListView*>(widget())),
       model_(new FileListModel(view_)) {
     view_->setModel(model_);
     view_->setUniformItemSizes(true);
@@ -22,13 +53,13 @@ FileList::FileList(QWidget* parent)
     view_->setAccessibleName(QStringLiteral("ファイル一覧"));
     watchMouse(view_->viewport(), 1.0, 1.0, false);
     ignoreRightPress(view_->viewport());
-    QObject::connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, view_,
-                     [this](const QModelIndex& current, const QModelIndex&) {
-                         if (rereading_ || !current.isValid()) {
+    // A click, a key that moves the selection or type-ahead selects a row; that choice is the
+    // Click. Focus and re-reads only move or clear the current row, which raises nothing.
+    QObject::connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, view_,
+                     [this](const QItemSelection& selected, const QItemSelection&) {
+                         if (rereading_ || selected.isEmpty()) {
                              return;
                          }
-                         view_->selectionModel()->select(current,
-                                                         QItemSelectionModel::ClearAndSelect);
                          runGuarded([this] { Click.raise(); });
                      });
 }

@@ -18,7 +18,8 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() < 0 || index.row() >= rowCount()) {
         return {};
     }
-    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == Qt::ToolTipRole) {
+    // No tooltip of its own: over the entries the list's tooltip stays visible.
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) {
         // Shown as a person can read it: undecodable bytes as U+FFFD, line breaks as a symbol.
         QString shown = displayFileName(names_[static_cast<size_t>(index.row())]);
         shown.replace(QLatin1Char('\n'), QChar(0x21B5));

@@ -3,6 +3,7 @@
 #include "app/frm_menu.h"
 #include "app/module1.h"
 #include "commands_fixture.h"
+#include "runtime/qt_host.h"
 
 #include <QAction>
 #include <QListView>
@@ -10,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
+#include <QTimer>
 
 using namespace zelvia;
 using zelvia::test::CommandsTest;
@@ -216,6 +218,21 @@ TEST_F(CommandsTest, DismissingThePopupDoesNothing) {
     QTest::mouseRelease(form().picOut.widget(), Qt::RightButton, {}, QPoint(2, 2));
     ASSERT_EQ(host_.calls.size(), 1U);
     EXPECT_EQ(host_.calls[0].kind, QStringLiteral("popup"));
+}
+
+TEST_F(CommandsTest, OnlyTheLeftButtonChoosesAPopupItem) {
+    QMenu menu;
+    QAction* copy = menu.addAction(QStringLiteral("コピー(&C)"));
+    bool openAfterRightClick = false;
+    QTimer::singleShot(50, &menu, [&] {
+        const QPoint onCopy = menu.actionGeometry(copy).center();
+        QTest::mouseClick(&menu, Qt::RightButton, {}, onCopy);
+        openAfterRightClick = menu.isVisible();
+        QTest::mouseClick(&menu, Qt::LeftButton, {}, onCopy);
+    });
+    rt::QtHost real;
+    EXPECT_EQ(real.popupMenu(menu, QPoint(40, 40)), copy);
+    EXPECT_TRUE(openAfterRightClick) << "a right-button release chose the item";
 }
 
 TEST_F(CommandsTest, RightClickOnTheFileListKeepsItsSelectionAndActsOnTheChosenFile) {

@@ -4,6 +4,7 @@
 #include "commands_fixture.h"
 #include "runtime/fs/native_path.h"
 #include "runtime/qt_host.h"
+#include "runtime/toolkit_texts.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -250,11 +251,13 @@ TEST_F(DeleteTest, ANameAlreadyInTheTrashIsNeverOverwritten) {
 // readably also when the name is no valid UTF-8.
 TEST_F(DeleteTest, RealConfirmationIsOwnedByTheMainWindowAndNamesTheFile) {
     const QString name = rt::decodeFileName(QByteArray("bild\xff.bmp"));
+    ASSERT_TRUE(rt::installToolkitTexts()) << "Qt's Japanese translations are not installed";
     start();
     rt::QtHost real;
     real.setMainWindow(form().window());
     QWidget* parent = nullptr;
     QString text;
+    QString buttons;
     QTimer answerer;
     answerer.setInterval(10);
     QObject::connect(&answerer, &QTimer::timeout, [&] {
@@ -265,6 +268,8 @@ TEST_F(DeleteTest, RealConfirmationIsOwnedByTheMainWindowAndNamesTheFile) {
         answerer.stop();
         parent = box->parentWidget();
         text = box->text();
+        buttons = box->button(QMessageBox::Yes)->text() + QLatin1Char('|') +
+                  box->button(QMessageBox::No)->text();
         box->button(QMessageBox::No)->click();
     });
     answerer.start();
@@ -272,4 +277,6 @@ TEST_F(DeleteTest, RealConfirmationIsOwnedByTheMainWindowAndNamesTheFile) {
     EXPECT_FALSE(answer);
     EXPECT_EQ(parent, static_cast<QWidget*>(form().window()));
     EXPECT_TRUE(text.contains(QStringLiteral("bild\uFFFD.bmp"))) << text.toStdString();
+    // The buttons speak the window's language.
+    EXPECT_EQ(buttons, QStringLiteral("はい(&Y)|いいえ(&N)"));
 }
