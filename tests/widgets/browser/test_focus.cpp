@@ -74,6 +74,16 @@ TEST_F(FocusTest, FocusByAnyReasonChoosesNothingAndDownChoosesTheFirstEntry) {
     EXPECT_EQ(form().lblWidth.Caption(), kNoFile + QStringLiteral("40"));
 }
 
+TEST_F(FocusTest, FocusInTheFolderListOpensNothing) {
+    startWithTwoPictures();
+    choose(QStringLiteral("b.bmp"));
+    form().picDir.widget()->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    // Opening a folder would have cleared the panel.
+    EXPECT_EQ(form().lblWidth.Caption(), kNoFile + QStringLiteral("40"));
+    EXPECT_EQ(form().picDir.Path(), rootPath());
+}
+
 TEST_F(FocusTest, CtrlClickNeverTakesTheChoiceBack) {
     startWithTwoPictures();
     choose(QStringLiteral("b.bmp"));
