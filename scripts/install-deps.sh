@@ -16,7 +16,7 @@ packages=(
 )
 if [[ "${1:-}" == "--test" ]]; then
     packages+=(
-        libgtest-dev libbenchmark-dev
+        libgtest-dev libbenchmark-dev ccache
         xclip poppler-utils libx11-dev
         # End-to-end tests run under a window manager, as on a desktop.
         openbox

@@ -15,6 +15,12 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh --test
 export JOBS=${JOBS:-$(nproc)}
+# A compiler cache makes repeated runs on one machine fast. Paths are hashed relative to the
+# repository, so clones in other folders share what was compiled.
+if command -v ccache >/dev/null 2>&1; then
+    export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
+    export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
+fi
 steps=${ZELVIA_CI_STEPS:-format build tidy sanitize fuzz}
 start=$SECONDS
 results=()
