@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QPrinter>
 #include <QThread>
+#include <algorithm>
 #include <cups/cups.h>
 
 namespace zelvia::rt {
@@ -72,7 +73,12 @@ CupsSubmission::CupsSubmission(const QString& queue)
     : queue_(queue.section(QLatin1Char('/'), 0, 0).toLocal8Bit()) {
     Jobs jobs;
     if (!fetchJobs(queue_, CUPS_WHICHJOBS_ALL, jobs)) {
-        fail("the print scheduler cannot be reached");
+        if (cupsLastError() == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE) {
+            fail("the print scheduler cannot be reached");
+        }
+        // A queue the scheduler sets up only for the job, as for a printer found on the
+        // network: it has no jobs yet.
+        return;
     }
     for (int i = 0; i < jobs.count; ++i) {
         newestBefore_ = std::max(newestBefore_, jobs.list[i].id);
@@ -129,14 +135,19 @@ void CupsSubmission::confirm() const {
 }
 
 void CupsSubmission::abandon() const noexcept {
+    // The page is one job: the newest of this user's since the start, and no other.
     Jobs jobs;
     if (!fetchJobs(queue_, CUPS_WHICHJOBS_ACTIVE, jobs)) {
         return;
     }
+    int newest = 0;
     for (int i = 0; i < jobs.count; ++i) {
         if (jobs.list[i].id > newestBefore_) {
-            cupsCancelJob2(CUPS_HTTP_DEFAULT, queue_.constData(), jobs.list[i].id, 0);
+            newest = std::max(newest, jobs.list[i].id);
         }
+    }
+    if (newest != 0) {
+        cupsCancelJob2(CUPS_HTTP_DEFAULT, queue_.constData(), newest, 0);
     }
 }
 

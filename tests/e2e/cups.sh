@@ -1,10 +1,14 @@
 # A private print scheduler for the end-to-end tests: cupsd in the foreground with its own
-# configuration, spool and socket under $WORK, and one raw queue whose device writes each job's
-# document unchanged to $CUPS_OUT/job-<id>.pdf. CUPS_SERVER points libcups (and with it Qt's
-# printer support) at it, so the program sees that queue only. Sourced after lib.sh; call
-# start_cups after start_display. Everything stops and goes with $WORK.
+# configuration, spool and socket under $WORK, and the raw queue $QUEUE whose device writes each
+# job's document unchanged to $CUPS_OUT/job-<id>.pdf. Another queue is the default, so a test
+# has to choose $QUEUE in the printer dialog. CUPS_SERVER points libcups (and with it Qt's
+# printer support) at the scheduler, so the program sees these queues only. Sourced after
+# lib.sh; call
+# start_cups after start_display (`start_cups noqueue` leaves the scheduler without queues).
+# Everything stops and goes with $WORK.
 
 QUEUE=zelvia-test
+OTHER_QUEUE=zelvia-other
 
 cups_stop() {
     if [[ -n "${CUPSD_PID:-}" ]]; then
@@ -108,16 +112,22 @@ EOF
         sleep 0.1
     done
     lpstat -r 2>/dev/null | grep -q 'is running' || cups_skip "cupsd did not answer"
+    if [[ "${1:-}" == noqueue ]]; then
+        return 0
+    fi
     # Raw: the document reaches the device as the program sent it.
     lpadmin -p "$QUEUE" -E -v "jobfile:$CUPS_OUT" -m raw 2>/dev/null ||
         cups_skip "cannot add a raw queue"
-    lpadmin -d "$QUEUE" || cups_skip "cannot make the queue the default"
+    mkdir -p "$CUPS_DIR/other"
+    lpadmin -p "$OTHER_QUEUE" -E -v "jobfile:$CUPS_DIR/other" -m raw 2>/dev/null &&
+        lpadmin -d "$OTHER_QUEUE" || cups_skip "cannot add a default queue"
     echo "scheduler ready in $((SECONDS - started)) s"
 }
 
-# The queue's jobs: `cups_jobs not-completed` (queued or printing) or `cups_jobs all`.
+# The jobs of queue $2 (default $QUEUE): `cups_jobs not-completed` (queued or printing) or
+# `cups_jobs all`.
 cups_jobs() {
-    lpstat -W "$1" -o "$QUEUE" 2>/dev/null
+    lpstat -W "$1" -o "${2:-$QUEUE}" 2>/dev/null
 }
 
 # Waits up to $1 seconds for job $2's file; prints its path.

@@ -8,6 +8,7 @@
 #   stopped   the queue is stopped: the printer error, the job taken back
 #   vanished  the scheduler ends while the dialog is open: the printer error
 #   nocups    no scheduler at all: the dialog still prints to a PDF file
+#   noqueue   a scheduler without queues: the same
 set -uo pipefail
 ZELVIA=$1
 X11_CLOSE=$2
@@ -17,12 +18,11 @@ source "$(dirname "$0")/cups.sh"
 need convert pdftotext pdftoppm identify
 
 start_display
-if [[ "$MODE" == nocups ]]; then
-    # Nobody answers there, as on a machine without a print system.
-    export CUPS_SERVER="$WORK/no-scheduler.sock"
-else
-    start_cups
-fi
+case "$MODE" in
+nocups) export CUPS_SERVER="$WORK/no-scheduler.sock" ;; # nobody answers there
+noqueue) start_cups noqueue ;;
+*) start_cups ;;
+esac
 # Qt's dialog proposes a file in the home folder; libcups reads its settings there too.
 export HOME="$WORK/home"
 mkdir -p "$HOME" "$WORK/start"
@@ -62,6 +62,7 @@ expect_nothing_queued() {
     left=$(cups_jobs not-completed)
     [[ -z "$left" ]] || fail "jobs left queued: $left"
     [[ -z "$(ls -A "$CUPS_OUT")" ]] || fail "the device got: $(ls "$CUPS_OUT")"
+    [[ -z "$(cups_jobs all "$OTHER_QUEUE")" ]] || fail "the default queue got a job"
 }
 
 # Checks the printed page in $1 against what the program shows for red.bmp.
@@ -111,6 +112,12 @@ esac
 xdotool key F4
 dialog=$(wait_foreign_window) || fail "F4 opened no printer dialog"
 echo "dialog: $dialog"
+if [[ "$MODE" != nocups && "$MODE" != noqueue ]]; then
+    # Choose the test queue in the dialog's printer list (its label is "&Name").
+    xdotool key alt+n
+    xdotool type --delay 50 "$QUEUE"
+    sleep 0.3
+fi
 
 case "$MODE" in
 print)
@@ -122,6 +129,7 @@ print)
     done
     [[ -z "$(cups_jobs not-completed)" ]] || fail "the job did not complete: $(cups_jobs all)"
     [[ $(cups_jobs all | wc -l) -eq 1 ]] || fail "expected one job: $(cups_jobs all)"
+    [[ -z "$(cups_jobs all "$OTHER_QUEUE")" ]] || fail "the default queue got the job"
     check_page "$job"
     ;;
 cancel)
@@ -141,7 +149,7 @@ vanished)
     xdotool key Return
     expect_printer_error
     ;;
-nocups)
+nocups | noqueue)
     xdotool key Return
     pdf=""
     for _ in $(seq 100); do
@@ -150,6 +158,7 @@ nocups)
         sleep 0.1
     done
     [[ -n "$pdf" ]] || fail "no PDF file was written"
+    echo "written: ${pdf#"$WORK"/}"
     sleep 0.5
     check_page "$pdf"
     ;;
