@@ -25,8 +25,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Zelvia developers <zelvia@example.org>")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://zelvia.github.io/")
-# Library dependencies come from dpkg-shlibdeps; the user interface needs a Japanese font and
-# Qt's platform plugins, which no library dependency pulls in.
+# Library dependencies (Qt, libturbojpeg, libcups2) come from dpkg-shlibdeps; the user
+# interface needs a Japanese font and Qt's platform plugins, which no library dependency pulls in.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic | fonts-vlgothic, qt6-qpa-plugins")
 
