@@ -25,9 +25,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Zelvia developers <zelvia@example.org>")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://zelvia.github.io/")
-# Library dependencies come from dpkg-shlibdeps; the user interface needs a Japanese font and
-# Qt's platform plugins and Qt's Japanese texts for the standard dialogs, which no library
-# dependency pulls in.
+# Library dependencies (Qt, libturbojpeg, libcups2) come from dpkg-shlibdeps; the user
+# interface needs a Japanese font, Qt's platform plugins and Qt's Japanese texts for the
+# standard dialogs, which no library dependency pulls in.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "fonts-ipafont-gothic | fonts-vlgothic, qt6-qpa-plugins, qt6-translations-l10n")

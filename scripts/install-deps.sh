@@ -8,6 +8,8 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev
     libturbojpeg0-dev
+    # Print jobs are followed through the print system's library.
+    libcups2-dev
     fonts-ipafont-gothic
     # Qt's own Japanese texts for the standard dialogs (qtbase_ja.qm).
     qt6-translations-l10n
@@ -20,6 +22,8 @@ if [[ "${1:-}" == "--test" ]]; then
         xclip poppler-utils libx11-dev
         # End-to-end tests run under a window manager, as on a desktop.
         openbox
+        # Printing is tested through a private print scheduler and its tools.
+        cups-daemon cups-client
         libemf2svg-dev
         clang clang-format clang-tidy libclang-rt-14-dev
         desktop-file-utils appstream lintian dpkg-dev file

@@ -1,5 +1,6 @@
 #include "runtime/printer.h"
 
+#include "runtime/cups_job.h"
 #include "runtime/fs/native_path.h"
 #include "runtime/host.h"
 #include "runtime/runtime_error.h"
@@ -9,6 +10,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPicture>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -138,6 +140,13 @@ void Printer::EndDoc() {
         }
     };
 
+    // A page for a print queue is watched from before it is produced until the scheduler
+    // has it: the print engine does not say whether the job was taken.
+    std::optional<CupsSubmission> submission;
+    if (const QString queue = cupsQueueOf(printer_); !queue.isEmpty()) {
+        submission.emplace(queue);
+    }
+
     QPainter painter;
     if (!painter.begin(&printer_)) {
         throw RuntimeError(err::PathAccess, "the printer cannot be opened");
@@ -147,6 +156,9 @@ void Printer::EndDoc() {
     } catch (...) {
         painter.end();
         dropOutput();
+        if (submission) {
+            submission->abandon();
+        }
         throw;
     }
     bool ok = painter.end();
@@ -157,6 +169,9 @@ void Printer::EndDoc() {
     if (!ok) {
         dropOutput();
         throw RuntimeError(err::PathAccess, "the printer failed");
+    }
+    if (submission) {
+        submission->confirm();
     }
 }
 

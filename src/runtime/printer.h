@@ -55,7 +55,8 @@ public:
     // picture cannot be produced at that size; the page is then left unsent.
     void PaintPicture(const PicturePtr& picture, double x, double y);
 
-    // Sends the page. Throws RuntimeError 75 when the printer cannot be opened or fails.
+    // Sends the page. Throws RuntimeError 75 when the printer cannot be opened or fails, or
+    // when a print queue refuses or cannot print the job (which is then cancelled).
     void EndDoc();
 
 private:

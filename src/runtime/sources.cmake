@@ -8,6 +8,7 @@ target_sources(zelvia_runtime PRIVATE
     file_info.cpp file_info.h
     clipboard.cpp clipboard.h
     printer.cpp printer.h
+    cups_job.cpp cups_job.h
     controls/control.cpp controls/control.h
     controls/label.cpp controls/label.h
     controls/menu_item.cpp controls/menu_item.h

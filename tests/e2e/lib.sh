@@ -24,11 +24,13 @@ e2e_cleanup() {
 # script ends. Xvfb picks a free display itself (-displayfd), so tests running at once never
 # share one. The window manager matters: without one X gives no window the focus, dialogs never
 # hand it back and menus are never really opened, so focus faults would go unseen.
+# -noreset: otherwise the server resets when the readiness probe, its only client, leaves, and
+# the window manager's connection may fall into that reset.
 start_display() {
     need Xvfb xdotool openbox
     WORK=$(mktemp -d)
     trap e2e_cleanup EXIT
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" \
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$WORK/display" \
         >"$WORK/xvfb.log" 2>&1 &
     XVFB_PID=$!
     for _ in $(seq 100); do
