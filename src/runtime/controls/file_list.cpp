@@ -4,11 +4,35 @@
 #include "runtime/fs/folder_listing.h"
 #include "runtime/runtime_error.h"
 
+#include <QEvent>
 #include <QItemSelectionModel>
 #include <QListView>
 #include <QSignalBlocker>
+#include <QTimer>
 
 namespace zelvia::rt {
+
+namespace {
+
+// Brings the list up to date before its entries are painted.
+class PaintFilter final : public QObject {
+public:
+    PaintFilter(QObject* parent, std::function<void()> beforePaint)
+        : QObject(parent), beforePaint_(std::move(beforePaint)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            beforePaint_();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> beforePaint_;
+};
+
+} // namespace
 
 FileList::FileList(QWidget* parent)
     : Control(new QListView(parent)), view_(static_cast<QListView*>(widget())),
@@ -22,6 +46,7 @@ FileList::FileList(QWidget* parent)
     view_->setAccessibleName(QStringLiteral("ファイル一覧"));
     watchMouse(view_->viewport(), 1.0, 1.0, false);
     ignoreRightPress(view_->viewport());
+    view_->viewport()->installEventFilter(new PaintFilter(view_, [this] { ensureListed(); }));
     QObject::connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, view_,
                      [this](const QModelIndex& current, const QModelIndex&) {
                          if (rereading_ || !current.isValid()) {
@@ -37,44 +62,60 @@ FileList::~FileList() = default;
 
 void FileList::setPath(const QString& path) {
     path_ = path;
-    reread();
+    invalidate();
 }
 
 void FileList::setPattern(const QString& pattern) {
     pattern_ = pattern;
-    reread();
+    invalidate();
 }
 
 void FileList::setNormal(Boolean on) {
     normal_ = on;
-    reread();
+    invalidate();
 }
 
 void FileList::setArchive(Boolean on) {
     archive_ = on;
-    reread();
+    invalidate();
 }
 
 void FileList::setSystem(Boolean on) {
     system_ = on;
-    reread();
+    invalidate();
 }
 
 void FileList::setHidden(Boolean on) {
     hidden_ = on;
-    reread();
+    invalidate();
 }
 
 void FileList::setReadOnly(Boolean on) {
     readOnly_ = on;
-    reread();
+    invalidate();
 }
 
 void FileList::Refresh() {
-    reread();
+    invalidate();
 }
 
-void FileList::reread() {
+void FileList::invalidate() {
+    if (!stale_) {
+        stale_ = true;
+        // Left to itself, the list is brought up to date once the current action is over.
+        QTimer::singleShot(0, view_, [this] { ensureListed(); });
+    }
+}
+
+void FileList::ensureListed() const {
+    if (stale_) {
+        stale_ = false;
+        reread();
+    }
+}
+
+void FileList::reread() const {
+    ++listings_;
     std::vector<QString> names;
     if (!path_.isEmpty()) {
         ListFlags flags;
@@ -100,20 +141,24 @@ void FileList::reread() {
 }
 
 QString FileList::FileName() const {
+    ensureListed();
     const int row = ListIndex();
     return row >= 0 ? model_->nameAt(row) : QString();
 }
 
 std::int32_t FileList::ListCount() const {
+    ensureListed();
     return model_->rowCount();
 }
 
 std::int32_t FileList::ListIndex() const {
+    ensureListed();
     const QModelIndexList selected = view_->selectionModel()->selectedRows();
     return selected.isEmpty() ? -1 : selected.first().row();
 }
 
 void FileList::setListIndex(std::int32_t index) {
+    ensureListed();
     rereading_ = true;
     if (index < 0 || index >= ListCount()) {
         view_->selectionModel()->clear();
@@ -127,6 +172,7 @@ void FileList::setListIndex(std::int32_t index) {
 }
 
 QString FileList::List(std::int32_t index) const {
+    ensureListed();
     return index >= 0 && index < ListCount() ? model_->nameAt(index) : QString();
 }
 
