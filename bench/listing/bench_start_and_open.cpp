@@ -130,6 +130,19 @@ int main(int argc, char** argv) {
         const std::uint64_t before = form.picFil.listingCount();
         open.push_back(stallMs([&] { form.picDir.setPath(big); }));
         listingsPerOpen = form.picFil.listingCount() - before;
+        if (std::getenv("BENCH_PHASES") != nullptr) {
+            form.picDir.setPath(root.path());
+            QCoreApplication::processEvents();
+            QElapsedTimer t;
+            t.start();
+            form.picDir.setPath(big);
+            const double a = msSince(t);
+            (void)form.picFil.ListCount();
+            const double b = msSince(t);
+            QCoreApplication::processEvents();
+            std::printf("phases: folder list %.1f, listing %.1f, events %.1f\n", a, b - a,
+                        msSince(t) - b);
+        }
 
         form.picDir.setPath(sub);
         walkLong.push_back(walkMs(form, 200));

@@ -30,6 +30,27 @@ void requireReadableFolder(const QString& folder) {
     ::closedir(dir);
 }
 
+// Whether the folder can be opened and its entries read.
+bool canList(const QString& folder) {
+    const QByteArray native = encodeFileName(folder);
+    DIR* dir = ::opendir(native.constData());
+    if (dir == nullptr) {
+        return false;
+    }
+    errno = 0;
+    const bool ok = ::readdir(dir) != nullptr || errno == 0;
+    ::closedir(dir);
+    return ok;
+}
+
+bool isUnder(const QString& path, const QString& root) {
+    if (root == QLatin1String("/")) {
+        return path.startsWith(QLatin1Char('/'));
+    }
+    return path == root || (path.startsWith(root) && path.size() > root.size() &&
+                            path[root.size()] == QLatin1Char('/'));
+}
+
 QString parentOf(const QString& folder) {
     const qsizetype slash = folder.lastIndexOf(QLatin1Char('/'));
     return slash <= 0 ? QStringLiteral("/") : folder.left(slash);
@@ -88,15 +109,32 @@ void FolderList::setDriveRootOf(std::function<QString(const QString&)> rootOf) {
     driveRootOf_ = std::move(rootOf);
 }
 
-void FolderList::setPath(const QString& value) {
-    QString folder = value;
-    if (driveResolver_) {
-        const QString root = driveResolver_(value);
-        if (!root.isEmpty()) {
-            const auto last = lastFolderOfDrive_.find(root);
-            folder = last != lastFolderOfDrive_.end() ? last->second : root;
+QString FolderList::folderForDrive(const QString& root) const {
+    const auto last = lastFolderOfDrive_.find(root);
+    if (last != lastFolderOfDrive_.end()) {
+        for (QString f = last->second; f != root && isUnder(f, root); f = parentOf(f)) {
+            if (canList(f)) {
+                return f;
+            }
         }
     }
+    if (!canList(root)) {
+        requireReadableFolder(root);
+        throw RuntimeError(err::PathAccess);
+    }
+    return root;
+}
+
+void FolderList::setPath(const QString& value) {
+    const QString drive = driveResolver_ ? driveResolver_(value) : QString();
+    if (!drive.isEmpty()) {
+        const QString folder = folderForDrive(drive);
+        root_ = drive;
+        open(folder);
+        Change.raise();
+        return;
+    }
+    QString folder = value;
     if (folder.isEmpty()) {
         throw RuntimeError(err::FileNotFound);
     }
@@ -104,11 +142,15 @@ void FolderList::setPath(const QString& value) {
         folder.chop(1);
     }
     requireReadableFolder(folder);
+    if (root_.isEmpty() || !isUnder(folder, root_)) {
+        root_ = driveRootOf_ ? driveRootOf_(folder) : QStringLiteral("/");
+    }
     open(folder);
     Change.raise();
 }
 
 void FolderList::setInitialPath(const QString& folder) {
+    root_ = driveRootOf_ ? driveRootOf_(folder) : QStringLiteral("/");
     open(folder);
 }
 
@@ -135,8 +177,12 @@ void FolderList::openEntry(std::int32_t index) {
 
 void FolderList::open(const QString& folder) {
     path_ = folder;
-    if (driveRootOf_) {
-        lastFolderOfDrive_[driveRootOf_(folder)] = folder;
+    if (root_.isEmpty() || !isUnder(folder, root_)) {
+        root_ = QStringLiteral("/");
+    }
+    // A folder that cannot be listed is shown but not returned to.
+    if (canList(folder)) {
+        lastFolderOfDrive_[root_] = folder;
     }
     rebuild();
 }
@@ -149,7 +195,7 @@ void FolderList::rebuild() {
     const QStyle* style = QApplication::style();
     const QIcon openIcon = style->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closedIcon = style->standardIcon(QStyle::SP_DirClosedIcon);
-    const QString root = driveRootOf_ ? driveRootOf_(path_) : QStringLiteral("/");
+    const QString& root = root_;
 
     // The chain from the drive's root down to the open folder.
     QStringList chain;

@@ -18,17 +18,21 @@ public:
     explicit FolderList(QWidget* parent);
 
     [[nodiscard]] const QString& Path() const { return path_; }
-    // `value` is a folder path or a drive name. A drive name opens that drive's current folder
-    // (the last one opened on it in this run, or its root). Throws RuntimeError when the
-    // folder cannot be opened (53 gone, 75 unreadable); the list then stays as it was.
+    // `value` is a folder path or a drive name. A drive name opens that drive's current folder:
+    // the last one opened on it in this run or, when that can no longer be listed, the nearest
+    // folder above it that can, or the drive's root. Throws RuntimeError when the folder (for a
+    // drive: its root) cannot be opened (53 gone, 75 unreadable); the list then stays as it was.
     void setPath(const QString& value);
+    // The root of the drive the list shows: the drive last written, kept while the user walks
+    // into folders below it, mounted ones included.
+    [[nodiscard]] const QString& Root() const { return root_; }
 
     // Opens `folder` without raising Change (the list's state when its form is created).
     void setInitialPath(const QString& folder);
 
     // Resolves a drive name to its root folder, or "" when `value` names no drive.
     void setDriveResolver(std::function<QString(const QString&)> resolver);
-    // The root of the drive that holds a folder (the folder tree starts there).
+    // The root of the drive that holds a folder, for a folder written outside the current drive.
     void setDriveRootOf(std::function<QString(const QString&)> rootOf);
 
     [[nodiscard]] std::int32_t ListCount() const;
@@ -44,10 +48,13 @@ public:
 private:
     void open(const QString& folder);
     void rebuild();
+    // The folder a return to the drive at `root` opens.
+    [[nodiscard]] QString folderForDrive(const QString& root) const;
 
     QListView* view_;
     QStandardItemModel* model_;
     QString path_;
+    QString root_;
     std::function<QString(const QString&)> driveResolver_;
     std::function<QString(const QString&)> driveRootOf_;
     std::map<QString, QString> lastFolderOfDrive_;
