@@ -21,6 +21,8 @@ if [[ "${1:-}" == "--test" ]]; then
         # End-to-end tests run under a window manager, as on a desktop.
         openbox
         libemf2svg-dev
+        # A FAT image mounted by the file system tests.
+        dosfstools mtools
         clang clang-format clang-tidy libclang-rt-14-dev
         desktop-file-utils appstream lintian dpkg-dev file
     )

@@ -16,10 +16,11 @@ namespace zelvia::rt {
 
 namespace {
 
-// Reading Samba's DOS attribute costs one path-based system call per file, as much again as
-// the listing's own fstatat. Folders up to this size are always read in full; in larger ones
-// the first files in directory order (a hash order on most file systems, so a fair sample)
-// decide: when none of them carries the attribute, the rest are not asked either.
+// Reading DOS attributes costs one or more system calls per file (an extended attribute, or
+// open + ioctl + close on FAT), as much again as the listing's own fstatat. One rule for every
+// source: folders up to this size are read in full; in larger ones the first files in
+// directory order decide, and when none of them has a bit that can change the listing, the
+// rest are not asked either.
 constexpr std::size_t ReadAllDosBitsUpTo = 4096;
 constexpr std::size_t DosBitsSample = 512;
 
@@ -141,8 +142,7 @@ std::vector<ListedFile> listFiles(const QString& folder, const QString& pattern,
     }
 
     DosBitsSource source = dosBitsSourceForFolder(dir.fd());
-    const bool sampleOnly =
-        source == DosBitsSource::SambaXattr && candidates.size() > ReadAllDosBitsUpTo;
+    const bool sampleOnly = candidates.size() > ReadAllDosBitsUpTo;
     bool anyDosBits = false;
     std::vector<ListedFile> files;
     std::vector<NaturalSortKey> keys;
@@ -154,7 +154,7 @@ std::vector<ListedFile> listFiles(const QString& folder, const QString& pattern,
         DosBitsSource none = DosBitsSource::None;
         quint32 attributes = fileAttributesAt(dir.fd(), dir.path(), c.bytes, c.mode, none);
         if (const auto dos = readDosBits(dir.fd(), dir.path(), c.bytes, source)) {
-            anyDosBits = true;
+            anyDosBits = anyDosBits || dosBitsMatter(*dos, flags);
             attributes |= *dos & (attr::Hidden | attr::System | attr::Archive);
         }
         if (isListed(attributes, flags)) {
