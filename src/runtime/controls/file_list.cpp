@@ -1,6 +1,7 @@
 #include "runtime/controls/file_list.h"
 
 #include "runtime/controls/file_list_model.h"
+#include "runtime/controls/listing_handoff.h"
 #include "runtime/fs/folder_listing.h"
 #include "runtime/runtime_error.h"
 
@@ -11,28 +12,6 @@
 #include <QTimer>
 
 namespace zelvia::rt {
-
-namespace {
-
-// Brings the list up to date before its entries are painted.
-class PaintFilter final : public QObject {
-public:
-    PaintFilter(QObject* parent, std::function<void()> beforePaint)
-        : QObject(parent), beforePaint_(std::move(beforePaint)) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            beforePaint_();
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void()> beforePaint_;
-};
-
-} // namespace
 
 FileList::FileList(QWidget* parent)
     : Control(new QListView(parent)), view_(static_cast<QListView*>(widget())),
@@ -46,7 +25,7 @@ FileList::FileList(QWidget* parent)
     view_->setAccessibleName(QStringLiteral("ファイル一覧"));
     watchMouse(view_->viewport(), 1.0, 1.0, false);
     ignoreRightPress(view_->viewport());
-    view_->viewport()->installEventFilter(new PaintFilter(view_, [this] { ensureListed(); }));
+    view_->viewport()->installEventFilter(new BeforePaint(view_, [this] { ensureListed(); }));
     QObject::connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, view_,
                      [this](const QModelIndex& current, const QModelIndex&) {
                          if (rereading_ || !current.isValid()) {
@@ -58,7 +37,9 @@ FileList::FileList(QWidget* parent)
                      });
 }
 
-FileList::~FileList() = default;
+FileList::~FileList() {
+    ListingHandoff::instance().forget(this);
+}
 
 void FileList::setPath(const QString& path) {
     path_ = path;
@@ -100,6 +81,7 @@ void FileList::Refresh() {
 }
 
 void FileList::invalidate() {
+    ListingHandoff::instance().fileListPending(this, path_, [this] { ensureListed(); });
     if (!stale_) {
         stale_ = true;
         // Left to itself, the list is brought up to date once the current action is over.
@@ -110,6 +92,7 @@ void FileList::invalidate() {
 void FileList::ensureListed() const {
     if (stale_) {
         stale_ = false;
+        ListingHandoff::instance().fileListDone(this);
         reread();
     }
 }
@@ -125,7 +108,17 @@ void FileList::reread() const {
         flags.hidden = hidden_ != False;
         flags.readOnly = readOnly_ != False;
         try {
-            for (ListedFile& f : listFiles(path_, pattern_, flags)) {
+            // The folder list may be waiting for this very folder's subfolders.
+            ListingHandoff& handoff = ListingHandoff::instance();
+            std::vector<ListedFile> files;
+            if (handoff.wantsSubfolders(path_)) {
+                FolderContents contents = listFolder(path_, pattern_, flags);
+                files = std::move(contents.files);
+                handoff.deliver(path_, std::move(contents.subfolders));
+            } else {
+                files = listFiles(path_, pattern_, flags);
+            }
+            for (ListedFile& f : files) {
                 names.push_back(std::move(f.name));
             }
         } catch (const RuntimeError&) {

@@ -1,5 +1,6 @@
 #include "runtime/controls/folder_list.h"
 
+#include "runtime/controls/listing_handoff.h"
 #include "runtime/fs/folder_listing.h"
 #include "runtime/fs/native_path.h"
 #include "runtime/runtime_error.h"
@@ -10,6 +11,7 @@
 #include <QListView>
 #include <QStandardItemModel>
 #include <QStyle>
+#include <QTimer>
 #include <cerrno>
 #include <dirent.h>
 
@@ -96,9 +98,14 @@ FolderList::FolderList(QWidget* parent)
     ignoreRightPress(view_->viewport());
     QObject::connect(view_, &QAbstractItemView::doubleClicked, view_,
                      [this](const QModelIndex& index) { openEntry(index.row()); });
+    view_->viewport()->installEventFilter(new BeforePaint(view_, [this] { ensureBuilt(); }));
     view_->installEventFilter(new EnterFilter(view_, [this] {
         openEntry(view_->currentIndex().isValid() ? view_->currentIndex().row() : -1);
     }));
+}
+
+FolderList::~FolderList() {
+    ListingHandoff::instance().forget(this);
 }
 
 void FolderList::setDriveResolver(std::function<QString(const QString&)> resolver) {
@@ -155,6 +162,7 @@ void FolderList::setInitialPath(const QString& folder) {
 }
 
 void FolderList::openEntry(std::int32_t index) {
+    ensureBuilt();
     if (index < 0 || index >= model_->rowCount()) {
         return;
     }
@@ -165,7 +173,7 @@ void FolderList::openEntry(std::int32_t index) {
         } catch (const RuntimeError& e) {
             if (e.number() == err::FileNotFound) {
                 // Removed behind our back: show what is there now and stay.
-                rebuild();
+                rebuild(std::nullopt);
                 return;
             }
             // Unreadable folders still open; they just list nothing.
@@ -184,10 +192,21 @@ void FolderList::open(const QString& folder) {
     if (canList(folder)) {
         lastFolderOfDrive_[root_] = folder;
     }
-    rebuild();
+    ListingHandoff::instance().awaitSubfolders(this, folder);
+    if (!stale_) {
+        stale_ = true;
+        QTimer::singleShot(0, view_, [this] { ensureBuilt(); });
+    }
 }
 
-void FolderList::rebuild() {
+void FolderList::ensureBuilt() const {
+    if (stale_) {
+        stale_ = false;
+        rebuild(ListingHandoff::instance().takeSubfolders(this, path_));
+    }
+}
+
+void FolderList::rebuild(std::optional<std::vector<QString>> subfolders) const {
     model_->clear();
     if (path_.isEmpty()) {
         return;
@@ -221,29 +240,33 @@ void FolderList::rebuild() {
         add(f, openIcon, depth++);
     }
     const int current = model_->rowCount() - 1;
-    std::vector<QString> subfolders;
-    try {
-        subfolders = listSubfolders(path_);
-    } catch (const RuntimeError&) {
-        subfolders.clear();
+    if (!subfolders) {
+        try {
+            subfolders = listSubfolders(path_);
+        } catch (const RuntimeError&) {
+            subfolders.emplace();
+        }
     }
-    for (const QString& name : subfolders) {
+    for (const QString& name : *subfolders) {
         add(joinPath(path_, name), closedIcon, depth);
     }
     view_->setCurrentIndex(model_->index(current, 0));
 }
 
 std::int32_t FolderList::ListCount() const {
+    ensureBuilt();
     return model_->rowCount();
 }
 
 QString FolderList::List(std::int32_t index) const {
+    ensureBuilt();
     return index >= 0 && index < model_->rowCount()
                ? model_->item(index)->data(kPathRole).toString()
                : QString();
 }
 
 std::int32_t FolderList::ListIndex() const {
+    ensureBuilt();
     return view_->currentIndex().isValid() ? view_->currentIndex().row() : -1;
 }
 

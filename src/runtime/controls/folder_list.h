@@ -4,6 +4,8 @@
 
 #include <functional>
 #include <map>
+#include <optional>
+#include <vector>
 
 class QListView;
 class QStandardItemModel;
@@ -16,6 +18,7 @@ namespace zelvia::rt {
 class FolderList final : public Control {
 public:
     explicit FolderList(QWidget* parent);
+    ~FolderList() override;
 
     [[nodiscard]] const QString& Path() const { return path_; }
     // `value` is a folder path or a drive name. A drive name opens that drive's current folder:
@@ -47,7 +50,10 @@ public:
 
 private:
     void open(const QString& folder);
-    void rebuild();
+    // The entries are built again before the list is next read or painted; the subfolders come
+    // from the file list's pass over the same folder when there is one.
+    void ensureBuilt() const;
+    void rebuild(std::optional<std::vector<QString>> subfolders) const;
     // The folder a return to the drive at `root` opens.
     [[nodiscard]] QString folderForDrive(const QString& root) const;
 
@@ -58,6 +64,7 @@ private:
     std::function<QString(const QString&)> driveResolver_;
     std::function<QString(const QString&)> driveRootOf_;
     std::map<QString, QString> lastFolderOfDrive_;
+    mutable bool stale_ = false;
 };
 
 } // namespace zelvia::rt

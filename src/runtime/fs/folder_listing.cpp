@@ -112,13 +112,34 @@ void applyOrder(std::vector<T>& items, const std::vector<std::size_t>& order) {
     items = std::move(sorted);
 }
 
-} // namespace
+// A subfolder's name, when the entry is one that the folder list shows.
+void addSubfolder(const dirent* entry, std::vector<QString>& folders,
+                  std::vector<NaturalSortKey>& keys) {
+    QByteArray bytes(entry->d_name);
+    const bool ascii = isAscii(bytes);
+    folders.push_back(decodeName(bytes, ascii));
+    keys.push_back(sortKey(folders.back(), std::move(bytes), ascii));
+}
 
-std::vector<ListedFile> listFiles(const QString& folder, const QString& pattern, ListFlags flags) {
+// One pass over the folder; subfolders are gathered only when `subfolders` is given.
+std::vector<ListedFile> listIn(const QString& folder, const QString& pattern, ListFlags flags,
+                               std::vector<QString>* subfolders) {
     OpenFolder dir(folder);
     const WildcardPattern wildcard(pattern);
     std::vector<Candidate> candidates;
+    std::vector<NaturalSortKey> folderKeys;
     while (const dirent* entry = dir.next()) {
+        if (subfolders != nullptr && entry->d_name[0] != '.' && mayBe(entry, DT_DIR)) {
+            if (entry->d_type == DT_DIR) {
+                addSubfolder(entry, *subfolders, folderKeys);
+                continue;
+            }
+            struct stat st {};
+            if (::fstatat(dir.fd(), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode)) {
+                addSubfolder(entry, *subfolders, folderKeys);
+                continue;
+            }
+        }
         if (!mayBe(entry, DT_REG)) {
             continue;
         }
@@ -163,7 +184,22 @@ std::vector<ListedFile> listFiles(const QString& folder, const QString& pattern,
         }
     }
     applyOrder(files, naturalOrder(keys));
+    if (subfolders != nullptr) {
+        applyOrder(*subfolders, naturalOrder(folderKeys));
+    }
     return files;
+}
+
+} // namespace
+
+std::vector<ListedFile> listFiles(const QString& folder, const QString& pattern, ListFlags flags) {
+    return listIn(folder, pattern, flags, nullptr);
+}
+
+FolderContents listFolder(const QString& folder, const QString& pattern, ListFlags flags) {
+    FolderContents contents;
+    contents.files = listIn(folder, pattern, flags, &contents.subfolders);
+    return contents;
 }
 
 std::vector<QString> listSubfolders(const QString& folder) {

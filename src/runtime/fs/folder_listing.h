@@ -19,6 +19,14 @@ struct ListedFile {
 // 75 when it cannot be read.
 std::vector<ListedFile> listFiles(const QString& folder, const QString& pattern, ListFlags flags);
 
+// Both lists of one folder from a single pass over it: the files as listFiles gives them and
+// the subfolders as listSubfolders does.
+struct FolderContents {
+    std::vector<ListedFile> files;
+    std::vector<QString> subfolders;
+};
+FolderContents listFolder(const QString& folder, const QString& pattern, ListFlags flags);
+
 // The subfolders of `folder` (also through symbolic links), in natural order, leaving out
 // "." and ".." and hidden folders whose names begin with ".". Throws as listFiles.
 std::vector<QString> listSubfolders(const QString& folder);
