@@ -24,9 +24,12 @@ namespace {
 constexpr std::size_t ReadAllDosBitsUpTo = 4096;
 constexpr std::size_t DosBitsSample = 512;
 
+std::uint64_t g_passes = 0;
+
 class OpenFolder {
 public:
     explicit OpenFolder(const QString& folder) : path_(encodeFileName(folder)) {
+        ++g_passes;
         if (path_.isEmpty() || path_.contains('\0')) {
             throw RuntimeError(err::FileNotFound);
         }
@@ -191,6 +194,10 @@ std::vector<ListedFile> listIn(const QString& folder, const QString& pattern, Li
 }
 
 } // namespace
+
+std::uint64_t folderPassCount() {
+    return g_passes;
+}
 
 std::vector<ListedFile> listFiles(const QString& folder, const QString& pattern, ListFlags flags) {
     return listIn(folder, pattern, flags, nullptr);

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <cstdint>
 #include <vector>
 
 namespace zelvia::rt {
@@ -26,6 +27,9 @@ struct FolderContents {
     std::vector<QString> subfolders;
 };
 FolderContents listFolder(const QString& folder, const QString& pattern, ListFlags flags);
+
+// How many passes over a folder's entries the functions above have made in this process.
+std::uint64_t folderPassCount();
 
 // The subfolders of `folder` (also through symbolic links), in natural order, leaving out
 // "." and ".." and hidden folders whose names begin with ".". Throws as listFiles.

@@ -1,5 +1,6 @@
 // How often the file list reads its folder, and the drive list's way back to a drive.
 #include "app/module1.h"
+#include "runtime/fs/folder_listing.h"
 #include "support/app_fixture.h"
 
 #include <QCoreApplication>
@@ -13,14 +14,18 @@ namespace {
 
 class DrivesAndListingsTest : public AppTest {
 protected:
-    // Listings of the file list caused by `action`, once its effects are read and painted.
+    // Listings of the file list caused by `action`, once its effects are read and painted;
+    // the folder list's entries come from the same pass over the folder.
     std::uint64_t listingsOf(const std::function<void()>& action) {
         const std::uint64_t before = form().picFil.listingCount();
+        const std::uint64_t passesBefore = rt::folderPassCount();
         action();
         (void)form().picFil.ListCount();
+        (void)form().picDir.ListCount();
         QCoreApplication::processEvents();
-        (void)form().picFil.ListCount();
-        return form().picFil.listingCount() - before;
+        const std::uint64_t listings = form().picFil.listingCount() - before;
+        EXPECT_EQ(rt::folderPassCount() - passesBefore, listings) << "passes over the folder";
+        return listings;
     }
     QString mkdir(const QString& path) {
         EXPECT_TRUE(QDir().mkpath(path)) << path.toStdString();
@@ -41,10 +46,12 @@ TEST_F(DrivesAndListingsTest, EachActionListsTheFolderOnce) {
     writeFile(QStringLiteral("a.bmp"), "x");
     writeFile(QStringLiteral("sub/b.gif"), "x");
     // Start: the path, the filter's pattern and the five flags are written, one listing.
+    const std::uint64_t passesBefore = rt::folderPassCount();
     start();
     frmMain* f = &form();
     QCoreApplication::processEvents();
     EXPECT_EQ(f->picFil.listingCount(), 1u);
+    EXPECT_EQ(rt::folderPassCount() - passesBefore, 1u);
     EXPECT_EQ(f->picFil.ListCount(), 1);
     EXPECT_EQ(listingsOf([&] { f->picDir.setPath(rootPath() + QStringLiteral("/sub")); }), 1u);
     EXPECT_EQ(listingsOf([&] { f->picDrv.setDrive(QStringLiteral("/")); }), 1u);
