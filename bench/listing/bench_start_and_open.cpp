@@ -145,6 +145,7 @@ int main(int argc, char** argv) {
         }
 
         form.picDir.setPath(sub);
+        walkMs(form, 200); // the first pass loads what later ones find ready
         walkLong.push_back(walkMs(form, 200));
         form.mnuShortPath_Click();
         walkShort.push_back(walkMs(form, 200));
