@@ -25,6 +25,8 @@ if [[ "${1:-}" == "--test" ]]; then
         # Printing is tested through a private print scheduler and its tools.
         cups-daemon cups-client
         libemf2svg-dev
+        # A FAT image mounted by the file system tests.
+        dosfstools mtools
         clang clang-format clang-tidy libclang-rt-14-dev
         desktop-file-utils appstream lintian dpkg-dev file
     )

@@ -13,6 +13,26 @@ namespace {
 // Set while the drive list is being brought back to the start drive, so that a start drive
 // that cannot be opened either is reported once more and not retried without end.
 bool g_restoringDrive = false;
+
+// The short form of the open folder, worked out once per folder change: choosing files in the
+// folder rewrites the path line without reading the folders above it again.
+struct ShortForm {
+    QString folder;
+    QString text;
+    bool known = false;
+};
+ShortForm g_shortForm;
+
+QString shortFormOf(const QString& folder) {
+    if (!g_shortForm.known || g_shortForm.folder != folder) {
+        g_shortForm = {folder, rt::shortPathForLine(folder), true};
+    }
+    return g_shortForm.text;
+}
+
+void forgetShortForm() {
+    g_shortForm.known = false;
+}
 } // namespace
 
 void frmMain::picComb_Click() {
@@ -29,14 +49,25 @@ void frmMain::picDrv_Change() {
         if (g_restoringDrive) {
             return;
         }
-        g_restoringDrive = true;
-        try {
-            picDrv.setDrive(DriveORG);
-        } catch (...) {
+        if (picDrv.mountPointOf(DriveORG).isEmpty()) {
+            // The start drive is gone as well: that is reported, and not tried.
+            rt::MsgBox(QStringLiteral("ディスクの準備をしてください。"), rt::style::Critical,
+                       QStringLiteral("ディスクエラー"));
+        } else {
+            g_restoringDrive = true;
+            try {
+                picDrv.setDrive(DriveORG);
+            } catch (...) {
+                g_restoringDrive = false;
+                throw;
+            }
             g_restoringDrive = false;
-            throw;
         }
-        g_restoringDrive = false;
+        // When the start drive could not be opened either, the drive list goes back to the
+        // drive whose folder the folder and file lists still show.
+        if (picDrv.mountPointOf(picDrv.Drive()) != picDir.Root()) {
+            picDrv.selectDriveOf(picDir.Root());
+        }
     };
     // The trap goes on with the statement after the one that failed.
     try {
@@ -52,6 +83,7 @@ void frmMain::picDrv_Change() {
 }
 
 void frmMain::picDir_Change() {
+    forgetShortForm();
     ClearFileInfo();
     picFil.setPath(picDir.Path());
     WritePathLine();
@@ -59,7 +91,7 @@ void frmMain::picDir_Change() {
 
 void frmMain::WritePathLine() {
     if (Module1::ShortPathMode == rt::True) {
-        lblLine.setCaption(panel::kLinePrefix + rt::shortPathForLine(picDir.Path()));
+        lblLine.setCaption(panel::kLinePrefix + shortFormOf(picDir.Path()));
     } else {
         lblLine.setCaption(panel::kLinePrefix + picDir.Path());
     }
@@ -105,7 +137,8 @@ void frmMain::mnuShortPath_Click() {
     } else {
         Module1::ShortPathMode = rt::True;
         mnuShortPath.setChecked(rt::True);
-        lblLine.setCaption(panel::kLinePrefix + rt::shortPathForLine(picDir.Path()));
+        forgetShortForm();
+        lblLine.setCaption(panel::kLinePrefix + shortFormOf(picDir.Path()));
     }
 }
 

@@ -18,5 +18,6 @@ target_sources(zelvia_runtime PRIVATE
     controls/file_list.cpp controls/file_list.h
     controls/file_list_model.cpp controls/file_list_model.h
     controls/folder_list.cpp controls/folder_list.h
+    controls/listing_handoff.cpp controls/listing_handoff.h
     controls/drive_list.cpp controls/drive_list.h
     controls/form.cpp controls/form.h)

@@ -81,7 +81,7 @@ void DriveList::selectDriveOf(const QString& path) {
 void DriveList::setDrive(const QString& value) {
     const QString mount = mountPointOf(value);
     const int index = indexOf(mount);
-    if (index < 0 || index == combo_->currentIndex()) {
+    if (index < 0) {
         return;
     }
     {

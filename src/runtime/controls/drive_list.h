@@ -11,7 +11,8 @@ namespace zelvia::rt {
 
 // The drive list: the mounted file systems a person browses, shown as their mount point with
 // the volume label in brackets. It follows mounts and unmounts while the program runs.
-// Writing Drive selects the drive named at the start of the text and raises Change.
+// Writing Drive selects the drive named at the start of the text and raises Change, also when
+// that drive was already selected (the drive is opened again); a drive not listed is ignored.
 class DriveList final : public Control {
 public:
     DriveList(QWidget* parent, DriveSource& source);

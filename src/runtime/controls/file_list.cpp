@@ -1,12 +1,15 @@
 #include "runtime/controls/file_list.h"
 
 #include "runtime/controls/file_list_model.h"
+#include "runtime/controls/listing_handoff.h"
 #include "runtime/fs/folder_listing.h"
 #include "runtime/runtime_error.h"
 
+#include <QEvent>
 #include <QFocusEvent>
 #include <QItemSelectionModel>
 #include <QListView>
+#include <QTimer>
 
 namespace zelvia::rt {
 
@@ -53,6 +56,7 @@ FileList::FileList(QWidget* parent)
     view_->setAccessibleName(QStringLiteral("ファイル一覧"));
     watchMouse(view_->viewport(), 1.0, 1.0, false);
     ignoreRightPress(view_->viewport());
+    view_->viewport()->installEventFilter(new BeforePaint(view_, [this] { ensureListed(); }));
     // A click, a key that moves the selection or type-ahead selects a row; that choice is the
     // Click. Focus and re-reads only move or clear the current row, which raises nothing.
     QObject::connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, view_,
@@ -64,48 +68,68 @@ FileList::FileList(QWidget* parent)
                      });
 }
 
-FileList::~FileList() = default;
+FileList::~FileList() {
+    ListingHandoff::instance().forget(this);
+}
 
 void FileList::setPath(const QString& path) {
     path_ = path;
-    reread();
+    invalidate();
 }
 
 void FileList::setPattern(const QString& pattern) {
     pattern_ = pattern;
-    reread();
+    invalidate();
 }
 
 void FileList::setNormal(Boolean on) {
     normal_ = on;
-    reread();
+    invalidate();
 }
 
 void FileList::setArchive(Boolean on) {
     archive_ = on;
-    reread();
+    invalidate();
 }
 
 void FileList::setSystem(Boolean on) {
     system_ = on;
-    reread();
+    invalidate();
 }
 
 void FileList::setHidden(Boolean on) {
     hidden_ = on;
-    reread();
+    invalidate();
 }
 
 void FileList::setReadOnly(Boolean on) {
     readOnly_ = on;
-    reread();
+    invalidate();
 }
 
 void FileList::Refresh() {
-    reread();
+    invalidate();
 }
 
-void FileList::reread() {
+void FileList::invalidate() {
+    ListingHandoff::instance().fileListPending(this, path_, [this] { ensureListed(); });
+    if (!stale_) {
+        stale_ = true;
+        // Left to itself, the list is brought up to date once the current action is over.
+        QTimer::singleShot(0, view_, [this] { ensureListed(); });
+    }
+}
+
+void FileList::ensureListed() const {
+    if (stale_) {
+        stale_ = false;
+        ListingHandoff::instance().fileListDone(this);
+        reread();
+    }
+}
+
+void FileList::reread() const {
+    ++listings_;
     std::vector<QString> names;
     if (!path_.isEmpty()) {
         ListFlags flags;
@@ -115,7 +139,17 @@ void FileList::reread() {
         flags.hidden = hidden_ != False;
         flags.readOnly = readOnly_ != False;
         try {
-            for (ListedFile& f : listFiles(path_, pattern_, flags)) {
+            // The folder list may be waiting for this very folder's subfolders.
+            ListingHandoff& handoff = ListingHandoff::instance();
+            std::vector<ListedFile> files;
+            if (handoff.wantsSubfolders(path_)) {
+                FolderContents contents = listFolder(path_, pattern_, flags);
+                files = std::move(contents.files);
+                handoff.deliver(path_, std::move(contents.subfolders));
+            } else {
+                files = listFiles(path_, pattern_, flags);
+            }
+            for (ListedFile& f : files) {
                 names.push_back(std::move(f.name));
             }
         } catch (const RuntimeError&) {
@@ -131,20 +165,24 @@ void FileList::reread() {
 }
 
 QString FileList::FileName() const {
+    ensureListed();
     const int row = ListIndex();
     return row >= 0 ? model_->nameAt(row) : QString();
 }
 
 std::int32_t FileList::ListCount() const {
+    ensureListed();
     return model_->rowCount();
 }
 
 std::int32_t FileList::ListIndex() const {
+    ensureListed();
     const QModelIndexList selected = view_->selectionModel()->selectedRows();
     return selected.isEmpty() ? -1 : selected.first().row();
 }
 
 void FileList::setListIndex(std::int32_t index) {
+    ensureListed();
     rereading_ = true;
     if (index < 0 || index >= ListCount()) {
         view_->selectionModel()->clear();
@@ -158,6 +196,7 @@ void FileList::setListIndex(std::int32_t index) {
 }
 
 QString FileList::List(std::int32_t index) const {
+    ensureListed();
     return index >= 0 && index < ListCount() ? model_->nameAt(index) : QString();
 }
 

@@ -12,7 +12,9 @@ namespace zelvia::rt {
 class FileListModel;
 
 // The file list: the files of one folder that match a pattern and the attribute flags.
-// Writing Path, Pattern or a flag re-reads the folder at once and leaves no entry selected.
+// Writing Path, Pattern or a flag makes the list out of date and leaves no entry selected; the
+// folder is read again before the list is next read or painted, so that ListCount just after
+// a write counts the new list while a run of writes lists the folder once.
 // Every change of the selected entry by the user (mouse or keyboard) raises Click.
 class FileList final : public Control {
 public:
@@ -46,12 +48,18 @@ public:
     // Re-reads the folder with the current pattern and flags.
     void Refresh();
 
+    // How many times this list has read its folder.
+    [[nodiscard]] std::uint64_t listingCount() const { return listings_; }
+
     [[nodiscard]] QListView* view() const { return view_; }
 
     Event<> Click;
 
 private:
-    void reread();
+    // Marks the list out of date; it is read again on the next read, paint or event-loop turn.
+    void invalidate();
+    void ensureListed() const;
+    void reread() const;
 
     QListView* view_;
     FileListModel* model_;
@@ -62,7 +70,9 @@ private:
     Boolean system_ = False;
     Boolean hidden_ = False;
     Boolean readOnly_ = False;
-    bool rereading_ = false;
+    mutable bool rereading_ = false;
+    mutable bool stale_ = false;
+    mutable std::uint64_t listings_ = 0;
 };
 
 } // namespace zelvia::rt

@@ -1,5 +1,6 @@
 #include "runtime/controls/folder_list.h"
 
+#include "runtime/controls/listing_handoff.h"
 #include "runtime/fs/folder_listing.h"
 #include "runtime/fs/native_path.h"
 #include "runtime/runtime_error.h"
@@ -10,6 +11,7 @@
 #include <QListView>
 #include <QStandardItemModel>
 #include <QStyle>
+#include <QTimer>
 #include <cerrno>
 #include <dirent.h>
 
@@ -28,6 +30,27 @@ void requireReadableFolder(const QString& folder) {
                                                                : err::PathAccess);
     }
     ::closedir(dir);
+}
+
+// Whether the folder can be opened and its entries read.
+bool canList(const QString& folder) {
+    const QByteArray native = encodeFileName(folder);
+    DIR* dir = ::opendir(native.constData());
+    if (dir == nullptr) {
+        return false;
+    }
+    errno = 0;
+    const bool ok = ::readdir(dir) != nullptr || errno == 0;
+    ::closedir(dir);
+    return ok;
+}
+
+bool isUnder(const QString& path, const QString& root) {
+    if (root == QLatin1String("/")) {
+        return path.startsWith(QLatin1Char('/'));
+    }
+    return path == root || (path.startsWith(root) && path.size() > root.size() &&
+                            path[root.size()] == QLatin1Char('/'));
 }
 
 QString parentOf(const QString& folder) {
@@ -75,9 +98,14 @@ FolderList::FolderList(QWidget* parent)
     ignoreRightPress(view_->viewport());
     QObject::connect(view_, &QAbstractItemView::doubleClicked, view_,
                      [this](const QModelIndex& index) { openEntry(index.row()); });
+    view_->viewport()->installEventFilter(new BeforePaint(view_, [this] { ensureBuilt(); }));
     view_->installEventFilter(new EnterFilter(view_, [this] {
         openEntry(view_->currentIndex().isValid() ? view_->currentIndex().row() : -1);
     }));
+}
+
+FolderList::~FolderList() {
+    ListingHandoff::instance().forget(this);
 }
 
 void FolderList::setDriveResolver(std::function<QString(const QString&)> resolver) {
@@ -88,15 +116,32 @@ void FolderList::setDriveRootOf(std::function<QString(const QString&)> rootOf) {
     driveRootOf_ = std::move(rootOf);
 }
 
-void FolderList::setPath(const QString& value) {
-    QString folder = value;
-    if (driveResolver_) {
-        const QString root = driveResolver_(value);
-        if (!root.isEmpty()) {
-            const auto last = lastFolderOfDrive_.find(root);
-            folder = last != lastFolderOfDrive_.end() ? last->second : root;
+QString FolderList::folderForDrive(const QString& root) const {
+    const auto last = lastFolderOfDrive_.find(root);
+    if (last != lastFolderOfDrive_.end()) {
+        for (QString f = last->second; f != root && isUnder(f, root); f = parentOf(f)) {
+            if (canList(f)) {
+                return f;
+            }
         }
     }
+    if (!canList(root)) {
+        requireReadableFolder(root);
+        throw RuntimeError(err::PathAccess);
+    }
+    return root;
+}
+
+void FolderList::setPath(const QString& value) {
+    const QString drive = driveResolver_ ? driveResolver_(value) : QString();
+    if (!drive.isEmpty()) {
+        const QString folder = folderForDrive(drive);
+        root_ = drive;
+        open(folder);
+        Change.raise();
+        return;
+    }
+    QString folder = value;
     if (folder.isEmpty()) {
         throw RuntimeError(err::FileNotFound);
     }
@@ -104,15 +149,20 @@ void FolderList::setPath(const QString& value) {
         folder.chop(1);
     }
     requireReadableFolder(folder);
+    if (root_.isEmpty() || !isUnder(folder, root_)) {
+        root_ = driveRootOf_ ? driveRootOf_(folder) : QStringLiteral("/");
+    }
     open(folder);
     Change.raise();
 }
 
 void FolderList::setInitialPath(const QString& folder) {
+    root_ = driveRootOf_ ? driveRootOf_(folder) : QStringLiteral("/");
     open(folder);
 }
 
 void FolderList::openEntry(std::int32_t index) {
+    ensureBuilt();
     if (index < 0 || index >= model_->rowCount()) {
         return;
     }
@@ -123,7 +173,7 @@ void FolderList::openEntry(std::int32_t index) {
         } catch (const RuntimeError& e) {
             if (e.number() == err::FileNotFound) {
                 // Removed behind our back: show what is there now and stay.
-                rebuild();
+                rebuild(std::nullopt);
                 return;
             }
             // Unreadable folders still open; they just list nothing.
@@ -135,13 +185,28 @@ void FolderList::openEntry(std::int32_t index) {
 
 void FolderList::open(const QString& folder) {
     path_ = folder;
-    if (driveRootOf_) {
-        lastFolderOfDrive_[driveRootOf_(folder)] = folder;
+    if (root_.isEmpty() || !isUnder(folder, root_)) {
+        root_ = QStringLiteral("/");
     }
-    rebuild();
+    // A folder that cannot be listed is shown but not returned to.
+    if (canList(folder)) {
+        lastFolderOfDrive_[root_] = folder;
+    }
+    ListingHandoff::instance().awaitSubfolders(this, folder);
+    if (!stale_) {
+        stale_ = true;
+        QTimer::singleShot(0, view_, [this] { ensureBuilt(); });
+    }
 }
 
-void FolderList::rebuild() {
+void FolderList::ensureBuilt() const {
+    if (stale_) {
+        stale_ = false;
+        rebuild(ListingHandoff::instance().takeSubfolders(this, path_));
+    }
+}
+
+void FolderList::rebuild(std::optional<std::vector<QString>> subfolders) const {
     model_->clear();
     if (path_.isEmpty()) {
         return;
@@ -149,7 +214,7 @@ void FolderList::rebuild() {
     const QStyle* style = QApplication::style();
     const QIcon openIcon = style->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closedIcon = style->standardIcon(QStyle::SP_DirClosedIcon);
-    const QString root = driveRootOf_ ? driveRootOf_(path_) : QStringLiteral("/");
+    const QString& root = root_;
 
     // The chain from the drive's root down to the open folder.
     QStringList chain;
@@ -175,29 +240,33 @@ void FolderList::rebuild() {
         add(f, openIcon, depth++);
     }
     const int current = model_->rowCount() - 1;
-    std::vector<QString> subfolders;
-    try {
-        subfolders = listSubfolders(path_);
-    } catch (const RuntimeError&) {
-        subfolders.clear();
+    if (!subfolders) {
+        try {
+            subfolders = listSubfolders(path_);
+        } catch (const RuntimeError&) {
+            subfolders.emplace();
+        }
     }
-    for (const QString& name : subfolders) {
+    for (const QString& name : *subfolders) {
         add(joinPath(path_, name), closedIcon, depth);
     }
     view_->setCurrentIndex(model_->index(current, 0));
 }
 
 std::int32_t FolderList::ListCount() const {
+    ensureBuilt();
     return model_->rowCount();
 }
 
 QString FolderList::List(std::int32_t index) const {
+    ensureBuilt();
     return index >= 0 && index < model_->rowCount()
                ? model_->item(index)->data(kPathRole).toString()
                : QString();
 }
 
 std::int32_t FolderList::ListIndex() const {
+    ensureBuilt();
     return view_->currentIndex().isValid() ? view_->currentIndex().row() : -1;
 }
 

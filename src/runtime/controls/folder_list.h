@@ -4,6 +4,8 @@
 
 #include <functional>
 #include <map>
+#include <optional>
+#include <vector>
 
 class QListView;
 class QStandardItemModel;
@@ -16,19 +18,24 @@ namespace zelvia::rt {
 class FolderList final : public Control {
 public:
     explicit FolderList(QWidget* parent);
+    ~FolderList() override;
 
     [[nodiscard]] const QString& Path() const { return path_; }
-    // `value` is a folder path or a drive name. A drive name opens that drive's current folder
-    // (the last one opened on it in this run, or its root). Throws RuntimeError when the
-    // folder cannot be opened (53 gone, 75 unreadable); the list then stays as it was.
+    // `value` is a folder path or a drive name. A drive name opens that drive's current folder:
+    // the last one opened on it in this run or, when that can no longer be listed, the nearest
+    // folder above it that can, or the drive's root. Throws RuntimeError when the folder (for a
+    // drive: its root) cannot be opened (53 gone, 75 unreadable); the list then stays as it was.
     void setPath(const QString& value);
+    // The root of the drive the list shows: the drive last written, kept while the user walks
+    // into folders below it, mounted ones included.
+    [[nodiscard]] const QString& Root() const { return root_; }
 
     // Opens `folder` without raising Change (the list's state when its form is created).
     void setInitialPath(const QString& folder);
 
     // Resolves a drive name to its root folder, or "" when `value` names no drive.
     void setDriveResolver(std::function<QString(const QString&)> resolver);
-    // The root of the drive that holds a folder (the folder tree starts there).
+    // The root of the drive that holds a folder, for a folder written outside the current drive.
     void setDriveRootOf(std::function<QString(const QString&)> rootOf);
 
     [[nodiscard]] std::int32_t ListCount() const;
@@ -43,14 +50,21 @@ public:
 
 private:
     void open(const QString& folder);
-    void rebuild();
+    // The entries are built again before the list is next read or painted; the subfolders come
+    // from the file list's pass over the same folder when there is one.
+    void ensureBuilt() const;
+    void rebuild(std::optional<std::vector<QString>> subfolders) const;
+    // The folder a return to the drive at `root` opens.
+    [[nodiscard]] QString folderForDrive(const QString& root) const;
 
     QListView* view_;
     QStandardItemModel* model_;
     QString path_;
+    QString root_;
     std::function<QString(const QString&)> driveResolver_;
     std::function<QString(const QString&)> driveRootOf_;
     std::map<QString, QString> lastFolderOfDrive_;
+    mutable bool stale_ = false;
 };
 
 } // namespace zelvia::rt

@@ -209,6 +209,16 @@ QString driveOf(const std::vector<Drive>& drives, const QString& path) {
     return best;
 }
 
+QString mountPointHolding(const std::vector<MountEntry>& mounts, const QString& path) {
+    QString best = QStringLiteral("/");
+    for (const MountEntry& mount : mounts) {
+        if (isUnder(path, mount.mountPoint) && mount.mountPoint.size() > best.size()) {
+            best = mount.mountPoint;
+        }
+    }
+    return best;
+}
+
 SystemDriveSource::SystemDriveSource(QObject* parent, QString mountInfoPath, QString byLabelDir)
     : DriveSource(parent), mountInfoPath_(std::move(mountInfoPath)),
       byLabelDir_(std::move(byLabelDir)) {
@@ -232,9 +242,9 @@ std::vector<Drive> SystemDriveSource::drives() const {
     return drives_;
 }
 
-QByteArray SystemDriveSource::readMountInfo() const {
+QByteArray readMountInfo(const QString& path) {
     QByteArray text;
-    const int fd = ::open(encodeFileName(mountInfoPath_).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return text;
     }
@@ -254,7 +264,7 @@ QByteArray SystemDriveSource::readMountInfo() const {
 }
 
 void SystemDriveSource::refresh() {
-    const QByteArray text = readMountInfo();
+    const QByteArray text = readMountInfo(mountInfoPath_);
     std::map<QString, QString> labels = readDiskLabels(byLabelDir_);
     // Sources named through symbolic links (/dev/mapper/..., /dev/disk/by-uuid/...).
     if (!labels.empty()) {

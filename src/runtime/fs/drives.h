@@ -32,6 +32,13 @@ struct MountEntry {
 };
 std::vector<MountEntry> parseMountInfo(const QByteArray& text);
 
+// The text of a mountinfo file (at most 16 MiB), empty when it cannot be read.
+QByteArray readMountInfo(const QString& path = QStringLiteral("/proc/self/mountinfo"));
+
+// The mount point holding `path` (absolute and clean): the longest mount point that is `path`
+// or one of its parent folders; "/" when none is.
+QString mountPointHolding(const std::vector<MountEntry>& mounts, const QString& path);
+
 // Whether a mount is a drive: "/" always, otherwise a real file system (disk, optical, network
 // or FUSE) outside the kernel's and the session's own trees.
 bool isBrowsable(const MountEntry& mount);
@@ -80,8 +87,6 @@ public:
     void refresh();
 
 private:
-    QByteArray readMountInfo() const;
-
     QString mountInfoPath_;
     QString byLabelDir_;
     int fd_ = -1;

@@ -22,7 +22,8 @@ constexpr quint32 DosBitsKept = attr::Hidden | attr::System | attr::Archive;
 
 // statfs f_type values of the file systems that need a source of their own.
 constexpr unsigned long MsdosMagic = 0x4d44;
-constexpr unsigned long Ntfs3Magic = 0x5346544e;
+constexpr unsigned long NtfsMagic = 0x5346544e;  // the old read-only driver
+constexpr unsigned long Ntfs3Magic = 0x7366746e; // the in-kernel read-write driver
 constexpr unsigned long FuseMagic = 0x65735546;
 constexpr unsigned long CifsMagic = 0xff534d42;
 constexpr unsigned long Smb2Magic = 0xfe534d42;
@@ -191,15 +192,26 @@ std::optional<quint32> parseDosAttrib(const QByteArray& value) {
     return readLe32(value, attribAt);
 }
 
+bool dosBitsMatter(quint32 dosBits, ListFlags flags) {
+    const quint32 matter =
+        attr::Hidden | attr::System | (!flags.normal && flags.archive ? attr::Archive : 0);
+    return (dosBits & matter) != 0;
+}
+
 DosBitsSource dosBitsSourceForFolder(int dirFd) {
     struct statfs fs {};
     if (::fstatfs(dirFd, &fs) != 0) {
         return DosBitsSource::SambaXattr;
     }
-    const auto type = static_cast<unsigned long>(fs.f_type) & 0xffffffffUL;
+    return dosBitsSourceForType(static_cast<unsigned long>(fs.f_type));
+}
+
+DosBitsSource dosBitsSourceForType(unsigned long fsType) {
+    const unsigned long type = fsType & 0xffffffffUL;
     switch (type) {
     case MsdosMagic:
         return DosBitsSource::FatIoctl;
+    case NtfsMagic:
     case Ntfs3Magic:
     case FuseMagic:
         return DosBitsSource::NtfsXattr;

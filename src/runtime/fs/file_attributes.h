@@ -42,8 +42,13 @@ enum class DosBitsSource {
     SambaXattr, // local file systems a Samba server may share: user.DOSATTRIB
 };
 
-// Decided from statfs of an open folder.
+// Decided from statfs of an open folder, by its f_type.
 DosBitsSource dosBitsSourceForFolder(int dirFd);
+DosBitsSource dosBitsSourceForType(unsigned long fsType);
+
+// Whether a file's DOS bits can change what the list shows with `flags`: hidden and system
+// always can; archive only decides when Normal is off and Archive on.
+bool dosBitsMatter(quint32 dosBits, ListFlags flags);
 
 // Reads the DOS attribute bits of `name` in the folder `dirFd` whose path is `folderPath`
 // (bytes, for the calls that take paths). Returns nothing when the file carries none. When

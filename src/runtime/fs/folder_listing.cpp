@@ -16,16 +16,20 @@ namespace zelvia::rt {
 
 namespace {
 
-// Reading Samba's DOS attribute costs one path-based system call per file, as much again as
-// the listing's own fstatat. Folders up to this size are always read in full; in larger ones
-// the first files in directory order (a hash order on most file systems, so a fair sample)
-// decide: when none of them carries the attribute, the rest are not asked either.
+// Reading DOS attributes costs one or more system calls per file (an extended attribute, or
+// open + ioctl + close on FAT), as much again as the listing's own fstatat. One rule for every
+// source: folders up to this size are read in full; in larger ones the first files in
+// directory order decide, and when none of them has a bit that can change the listing, the
+// rest are not asked either.
 constexpr std::size_t ReadAllDosBitsUpTo = 4096;
 constexpr std::size_t DosBitsSample = 512;
+
+std::uint64_t g_passes = 0;
 
 class OpenFolder {
 public:
     explicit OpenFolder(const QString& folder) : path_(encodeFileName(folder)) {
+        ++g_passes;
         if (path_.isEmpty() || path_.contains('\0')) {
             throw RuntimeError(err::FileNotFound);
         }
@@ -111,13 +115,34 @@ void applyOrder(std::vector<T>& items, const std::vector<std::size_t>& order) {
     items = std::move(sorted);
 }
 
-} // namespace
+// A subfolder's name, when the entry is one that the folder list shows.
+void addSubfolder(const dirent* entry, std::vector<QString>& folders,
+                  std::vector<NaturalSortKey>& keys) {
+    QByteArray bytes(entry->d_name);
+    const bool ascii = isAscii(bytes);
+    folders.push_back(decodeName(bytes, ascii));
+    keys.push_back(sortKey(folders.back(), std::move(bytes), ascii));
+}
 
-std::vector<ListedFile> listFiles(const QString& folder, const QString& pattern, ListFlags flags) {
+// One pass over the folder; subfolders are gathered only when `subfolders` is given.
+std::vector<ListedFile> listIn(const QString& folder, const QString& pattern, ListFlags flags,
+                               std::vector<QString>* subfolders) {
     OpenFolder dir(folder);
     const WildcardPattern wildcard(pattern);
     std::vector<Candidate> candidates;
+    std::vector<NaturalSortKey> folderKeys;
     while (const dirent* entry = dir.next()) {
+        if (subfolders != nullptr && entry->d_name[0] != '.' && mayBe(entry, DT_DIR)) {
+            if (entry->d_type == DT_DIR) {
+                addSubfolder(entry, *subfolders, folderKeys);
+                continue;
+            }
+            struct stat st {};
+            if (::fstatat(dir.fd(), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode)) {
+                addSubfolder(entry, *subfolders, folderKeys);
+                continue;
+            }
+        }
         if (!mayBe(entry, DT_REG)) {
             continue;
         }
@@ -141,8 +166,7 @@ std::vector<ListedFile> listFiles(const QString& folder, const QString& pattern,
     }
 
     DosBitsSource source = dosBitsSourceForFolder(dir.fd());
-    const bool sampleOnly =
-        source == DosBitsSource::SambaXattr && candidates.size() > ReadAllDosBitsUpTo;
+    const bool sampleOnly = candidates.size() > ReadAllDosBitsUpTo;
     bool anyDosBits = false;
     std::vector<ListedFile> files;
     std::vector<NaturalSortKey> keys;
@@ -154,7 +178,7 @@ std::vector<ListedFile> listFiles(const QString& folder, const QString& pattern,
         DosBitsSource none = DosBitsSource::None;
         quint32 attributes = fileAttributesAt(dir.fd(), dir.path(), c.bytes, c.mode, none);
         if (const auto dos = readDosBits(dir.fd(), dir.path(), c.bytes, source)) {
-            anyDosBits = true;
+            anyDosBits = anyDosBits || dosBitsMatter(*dos, flags);
             attributes |= *dos & (attr::Hidden | attr::System | attr::Archive);
         }
         if (isListed(attributes, flags)) {
@@ -163,7 +187,26 @@ std::vector<ListedFile> listFiles(const QString& folder, const QString& pattern,
         }
     }
     applyOrder(files, naturalOrder(keys));
+    if (subfolders != nullptr) {
+        applyOrder(*subfolders, naturalOrder(folderKeys));
+    }
     return files;
+}
+
+} // namespace
+
+std::uint64_t folderPassCount() {
+    return g_passes;
+}
+
+std::vector<ListedFile> listFiles(const QString& folder, const QString& pattern, ListFlags flags) {
+    return listIn(folder, pattern, flags, nullptr);
+}
+
+FolderContents listFolder(const QString& folder, const QString& pattern, ListFlags flags) {
+    FolderContents contents;
+    contents.files = listIn(folder, pattern, flags, &contents.subfolders);
+    return contents;
 }
 
 std::vector<QString> listSubfolders(const QString& folder) {

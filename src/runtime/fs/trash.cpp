@@ -45,6 +45,7 @@ QString reasonText(TrashError error) {
 TrashResult failure(TrashError error, int systemError = 0) {
     TrashResult result;
     result.code = static_cast<int>(error);
+    result.systemError = systemError;
     result.message = QStringLiteral("ファイルをごみ箱に移動できませんでした: ") + reasonText(error);
     if (systemError == EXDEV) {
         result.message += QStringLiteral(" (別のファイルシステムにあります)");
@@ -91,33 +92,24 @@ QByteArray homeFolder() {
     return {};
 }
 
-// st_dev of `path`, or of its nearest existing parent folder.
-bool deviceOf(QByteArray path, dev_t& device) {
-    struct stat st {};
-    while (!path.isEmpty()) {
-        if (::stat(path.constData(), &st) == 0) {
-            device = st.st_dev;
-            return true;
+// The canonical form of `path`, or of its nearest existing parent folder with the rest of
+// the path appended (the home trash need not exist yet).
+QByteArray canonicalOrParent(const QByteArray& path) {
+    std::array<char, PATH_MAX> resolved{};
+    QByteArray at = path;
+    QByteArray rest;
+    for (;;) {
+        if (::realpath(at.constData(), resolved.data()) != nullptr) {
+            const QByteArray found(resolved.data());
+            return rest.isEmpty() ? found : joinPath(found, rest);
         }
-        const qsizetype slash = path.lastIndexOf('/');
-        path = slash > 0 ? path.left(slash) : (slash == 0 && path != "/" ? "/" : QByteArray());
-    }
-    return false;
-}
-
-// The highest folder above `folder` (canonical) still on `device`.
-QByteArray topdirOf(const QByteArray& folder, dev_t device) {
-    QByteArray top = folder;
-    while (top != "/") {
-        const qsizetype slash = top.lastIndexOf('/');
-        const QByteArray up = slash > 0 ? top.left(slash) : QByteArray("/");
-        struct stat st {};
-        if (::stat(up.constData(), &st) != 0 || st.st_dev != device) {
-            break;
+        const qsizetype slash = at.lastIndexOf('/');
+        if (slash < 0) {
+            return {};
         }
-        top = up;
+        rest = rest.isEmpty() ? at.mid(slash + 1) : at.mid(slash + 1) + '/' + rest;
+        at = slash == 0 ? QByteArray("/") : at.left(slash);
     }
-    return top;
 }
 
 // Cuts `bytes` to at most `limit` bytes without splitting a UTF-8 sequence.
@@ -280,6 +272,10 @@ TrashResult moveIntoTrash(const QString& path, const QString& trashDir, const QS
 }
 
 TrashResult moveToTrash(const QString& path) {
+    return moveToTrash(path, parseMountInfo(readMountInfo()));
+}
+
+TrashResult moveToTrash(const QString& path, const std::vector<MountEntry>& mounts) {
     QByteArray native = encodeFileName(path);
     if (native.isEmpty() || native.contains('\0')) {
         return failure(TrashError::BadPath);
@@ -304,17 +300,23 @@ TrashResult moveToTrash(const QString& path) {
     const QByteArray canonicalFolder(resolved.data());
     const QByteArray absolute = joinPath(canonicalFolder, name);
 
+    const QString fileMount = mountPointHolding(mounts, decodeFileName(canonicalFolder));
     const QByteArray homeTrash = encodeFileName(homeTrashPath());
-    dev_t homeDevice = 0;
-    if (!homeTrash.isEmpty() && deviceOf(homeTrash, homeDevice) && homeDevice == st.st_dev) {
+    const QByteArray homeCanonical =
+        homeTrash.isEmpty() ? QByteArray() : canonicalOrParent(homeTrash);
+    if (!homeCanonical.isEmpty() &&
+        mountPointHolding(mounts, decodeFileName(homeCanonical)) == fileMount) {
         if (!makeFolders(homeTrash)) {
             return failure(TrashError::NoTrash, errno);
         }
-        return moveIntoTrash(decodeFileName(absolute), decodeFileName(homeTrash),
-                             decodeFileName(absolute));
+        TrashResult home = moveIntoTrash(decodeFileName(absolute), decodeFileName(homeTrash),
+                                         decodeFileName(absolute));
+        if (home.ok || home.systemError != EXDEV) {
+            return home;
+        }
     }
-    const QByteArray topdir = topdirOf(canonicalFolder, st.st_dev);
-    const auto trash = topdirTrashPath(decodeFileName(topdir));
+    const QByteArray topdir = encodeFileName(fileMount);
+    const auto trash = topdirTrashPath(fileMount);
     if (!trash) {
         return failure(TrashError::NoTrash, errno);
     }

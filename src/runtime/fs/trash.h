@@ -1,7 +1,10 @@
 #pragma once
 
+#include "runtime/fs/drives.h"
+
 #include <QString>
 #include <optional>
+#include <vector>
 
 namespace zelvia::rt {
 
@@ -21,15 +24,20 @@ struct TrashResult {
     int code = 0;        // a TrashError
     QString message;     // for the person, in Japanese; empty on success
     QString trashedPath; // where the file now is, on success
+    int systemError = 0; // errno of the failed step, when there was one
 };
 
 // Moves a file to the trash as the freedesktop.org trash layout describes: the home trash
-// ($XDG_DATA_HOME/Trash, or ~/.local/share/Trash) for files on its file system, otherwise
-// $topdir/.Trash/$uid (when .Trash is a real sticky folder) or $topdir/.Trash-$uid of the
-// file's mount. The .trashinfo is created exclusively before the move; the file is moved by
-// rename only, never copied; names already in the trash are never overwritten; on any failure
-// the file stays where it is and no .trashinfo is left behind. Folders are refused.
+// ($XDG_DATA_HOME/Trash, or ~/.local/share/Trash) for files under the same mount point as it,
+// otherwise $topdir/.Trash/$uid (when .Trash is a real sticky folder) or $topdir/.Trash-$uid,
+// where $topdir is the mount point holding the file in the mount table (the system's, or
+// `mounts`). A home trash that the file cannot be renamed into (another btrfs subvolume under
+// the same mount) gives way to the $topdir trash. The .trashinfo is created exclusively before the
+// move; the file is moved by rename only, never copied; names already in the trash are never
+// overwritten; on any failure the file stays where it is and no .trashinfo is left behind. Folders
+// are refused.
 TrashResult moveToTrash(const QString& path);
+TrashResult moveToTrash(const QString& path, const std::vector<MountEntry>& mounts);
 
 // The trash folder of the home trash (not created).
 QString homeTrashPath();

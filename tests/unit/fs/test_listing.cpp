@@ -302,3 +302,21 @@ TEST(FolderListing, MissingAndUnreadableFoldersThrow) {
 }
 
 } // namespace
+
+TEST(DosBits, SourceByFileSystemTypeAndWhichBitsDecideTheListing) {
+    EXPECT_EQ(dosBitsSourceForType(0x7366746e), DosBitsSource::NtfsXattr); // ntfs3
+    EXPECT_EQ(dosBitsSourceForType(0x5346544e), DosBitsSource::NtfsXattr);
+    EXPECT_EQ(dosBitsSourceForType(0x65735546), DosBitsSource::NtfsXattr); // FUSE (ntfs-3g)
+    EXPECT_EQ(dosBitsSourceForType(0x4d44), DosBitsSource::FatIoctl);
+    // statfs may hand the CIFS magic sign-extended.
+    EXPECT_EQ(dosBitsSourceForType(0xffffffffff534d42UL), DosBitsSource::CifsXattr);
+    EXPECT_EQ(dosBitsSourceForType(0x9660), DosBitsSource::None);
+    EXPECT_EQ(dosBitsSourceForType(0xef53), DosBitsSource::SambaXattr); // ext4
+
+    const ListFlags start{};
+    EXPECT_TRUE(dosBitsMatter(attr::Hidden, start));
+    EXPECT_TRUE(dosBitsMatter(attr::System | attr::Archive, start));
+    EXPECT_FALSE(dosBitsMatter(attr::Archive, start)) << "FAT marks nearly every file archive";
+    EXPECT_FALSE(dosBitsMatter(attr::ReadOnly, start));
+    EXPECT_TRUE(dosBitsMatter(attr::Archive, {false, true, false, false, false}));
+}

@@ -4,7 +4,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QRegularExpression>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -159,6 +161,74 @@ TEST_F(Trash, TopdirTrashesFollowTheChecks) {
     ASSERT_TRUE(result.ok) << result.message.toStdString();
     EXPECT_TRUE(readBytes(join(top, ".Trash/" + uid + "/info/a b.png.trashinfo"))
                     .contains("\nPath=a%20b.png\n"));
+}
+
+TEST_F(Trash, TheTopdirIsTheMountPointHoldingTheFileInTheMountTable) {
+    // A mount of the home's own device (a bind mount, say) is a trash of its own, and a folder
+    // of the home's mount that has its own device number (a subvolume) is not.
+    const QByteArray uid = QByteArray::number(::getuid());
+    const QString volume = root_ + QStringLiteral("/volume");
+    ASSERT_TRUE(QDir().mkpath(volume + QStringLiteral("/deep")));
+    ASSERT_TRUE(makeFile(volume + QStringLiteral("/deep"), "on volume.bmp"));
+    ASSERT_TRUE(makeFile(root_ + QStringLiteral("/pictures"), "at home.bmp"));
+    const std::vector<MountEntry> mounts = {
+        {QStringLiteral("/"), QStringLiteral("/"), QStringLiteral("ext4"), QStringLiteral("/a")},
+        {QStringLiteral("/x"), volume, QStringLiteral("ext4"), QStringLiteral("/a")}};
+    const TrashResult there = moveToTrash(volume + QStringLiteral("/deep/on volume.bmp"), mounts);
+    ASSERT_TRUE(there.ok) << there.message.toStdString();
+    EXPECT_EQ(there.trashedPath,
+              volume + QStringLiteral("/.Trash-") + uid + QStringLiteral("/files/on volume.bmp"));
+    EXPECT_TRUE(readBytes(join(volume, ".Trash-" + uid + "/info/on volume.bmp.trashinfo"))
+                    .contains("\nPath=deep/on%20volume.bmp\n"));
+    const TrashResult home = moveToTrash(root_ + QStringLiteral("/pictures/at home.bmp"), mounts);
+    ASSERT_TRUE(home.ok) << home.message.toStdString();
+    EXPECT_EQ(home.trashedPath, trash_ + QStringLiteral("/files/at home.bmp"));
+}
+
+// A tmpfs mounted for the test, unmounted whatever happens.
+class TmpfsMount {
+public:
+    explicit TmpfsMount(const QString& at) : at_(encodeFileName(at)) {
+        mounted_ = ::mount("zelvia-test", at_.constData(), "tmpfs", 0, "size=4m") == 0;
+        error_ = mounted_ ? 0 : errno;
+    }
+    ~TmpfsMount() {
+        if (mounted_) {
+            ::umount2(at_.constData(), MNT_DETACH);
+        }
+    }
+    TmpfsMount(const TmpfsMount&) = delete;
+    TmpfsMount& operator=(const TmpfsMount&) = delete;
+    [[nodiscard]] bool mounted() const { return mounted_; }
+    [[nodiscard]] int error() const { return error_; }
+
+private:
+    QByteArray at_;
+    bool mounted_ = false;
+    int error_ = 0;
+};
+
+TEST_F(Trash, AFileOnASecondMountGoesToThatMountsTrash) {
+    const QString top = root_ + QStringLiteral("/stick");
+    ASSERT_TRUE(QDir().mkpath(top));
+    const TmpfsMount mount(top);
+    if (!mount.mounted()) {
+        GTEST_SKIP() << "mounting a tmpfs was refused (" << std::strerror(mount.error())
+                     << "); the trash of a second mount is untested here";
+    }
+    const QByteArray uid = QByteArray::number(::getuid());
+    ASSERT_TRUE(QDir().mkpath(top + QStringLiteral("/DCIM")));
+    ASSERT_TRUE(makeFile(top + QStringLiteral("/DCIM"), "写真.jpg", "jpeg"));
+    const TrashResult result = moveToTrash(top + QStringLiteral("/DCIM/写真.jpg"));
+    ASSERT_TRUE(result.ok) << result.message.toStdString();
+    EXPECT_EQ(result.trashedPath,
+              top + QStringLiteral("/.Trash-") + uid + QStringLiteral("/files/写真.jpg"));
+    EXPECT_EQ(readBytes(encodeFileName(result.trashedPath)), QByteArray("jpeg"));
+    // Restorable by the desktop's rules: Path= is relative to the mount point.
+    const QByteArray info = readBytes(join(top, ".Trash-" + uid + "/info/写真.jpg.trashinfo"));
+    EXPECT_TRUE(info.contains("\nPath=DCIM/%E5%86%99%E7%9C%9F.jpg\n")) << info.constData();
+    EXPECT_FALSE(exists(join(top, "DCIM/写真.jpg")));
+    EXPECT_TRUE(entries(trash_).isEmpty()) << "nothing went to the home trash";
 }
 
 } // namespace

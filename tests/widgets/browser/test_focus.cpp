@@ -126,6 +126,7 @@ TEST_F(FocusTest, DeleteRefusesAFolderPathThatIsNotTheListsFolder) {
     choose(QStringLiteral("b.bmp"));
     // The list moved on to another folder holding a file of the same name and index.
     form().picFil.setPath(rootPath() + QStringLiteral("/sub"));
+    ASSERT_EQ(form().picFil.ListCount(), 1);
     form().picFil.view()->selectionModel()->select(form().picFil.view()->model()->index(0, 0),
                                                    QItemSelectionModel::ClearAndSelect);
     ASSERT_EQ(form().picFil.FileName(), QStringLiteral("b.bmp"));

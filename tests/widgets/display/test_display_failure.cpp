@@ -183,6 +183,7 @@ class UnreadableTest : public FailureTest, public ::testing::WithParamInterface<
 TEST_P(UnreadableTest, FileThatCannotBeOpenedTakesBranchCWithoutMessage) {
     const QString path = saveImage(QStringLiteral("gone.bmp"), testImage(8, 8), "bmp");
     start();
+    ASSERT_EQ(form().picFil.ListCount(), 1); // listed, as the shown window is
     ASSERT_TRUE(QFile::remove(path));
     switch (GetParam()) {
     case Replacement::Removed:

@@ -1,0 +1,164 @@
+// How often the file list reads its folder, and the drive list's way back to a drive.
+#include "app/module1.h"
+#include "runtime/fs/folder_listing.h"
+#include "support/app_fixture.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <functional>
+
+using namespace zelvia;
+using zelvia::test::AppTest;
+
+namespace {
+
+class DrivesAndListingsTest : public AppTest {
+protected:
+    // Listings of the file list caused by `action`, once its effects are read and painted;
+    // the folder list's entries come from the same pass over the folder.
+    std::uint64_t listingsOf(const std::function<void()>& action) {
+        const std::uint64_t before = form().picFil.listingCount();
+        const std::uint64_t passesBefore = rt::folderPassCount();
+        action();
+        (void)form().picFil.ListCount();
+        (void)form().picDir.ListCount();
+        QCoreApplication::processEvents();
+        const std::uint64_t listings = form().picFil.listingCount() - before;
+        EXPECT_EQ(rt::folderPassCount() - passesBefore, listings) << "passes over the folder";
+        return listings;
+    }
+    QString mkdir(const QString& path) {
+        EXPECT_TRUE(QDir().mkpath(path)) << path.toStdString();
+        return path;
+    }
+    void addDrive(const QString& mountPoint, const QString& label) {
+        auto list = drives_.list;
+        list.push_back({mountPoint, label, QStringLiteral("vfat"), QStringLiteral("/dev/sdz1")});
+        drives_.set(list);
+    }
+};
+
+const QString kDiskError = QStringLiteral("ディスクエラー|ディスクの準備をしてください。");
+
+} // namespace
+
+TEST_F(DrivesAndListingsTest, EachActionListsTheFolderOnce) {
+    writeFile(QStringLiteral("a.bmp"), "x");
+    writeFile(QStringLiteral("sub/b.gif"), "x");
+    // Start: the path, the filter's pattern and the five flags are written, one listing.
+    const std::uint64_t passesBefore = rt::folderPassCount();
+    start();
+    frmMain* f = &form();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f->picFil.listingCount(), 1u);
+    EXPECT_EQ(rt::folderPassCount() - passesBefore, 1u);
+    EXPECT_EQ(f->picFil.ListCount(), 1);
+    EXPECT_EQ(listingsOf([&] { f->picDir.setPath(rootPath() + QStringLiteral("/sub")); }), 1u);
+    EXPECT_EQ(listingsOf([&] { f->picDrv.setDrive(QStringLiteral("/")); }), 1u);
+    EXPECT_EQ(listingsOf([&] { f->picDrv.setDrive(f->DriveORG); }), 1u);
+    EXPECT_EQ(listingsOf([&] { f->picComb.setListIndex(1); }), 1u);
+    EXPECT_EQ(f->picFil.List(0), QStringLiteral("b.gif"));
+    for (const auto click :
+         {&frmMain::mnuArchive_Click, &frmMain::mnuHidden_Click, &frmMain::mnuSystem_Click,
+          &frmMain::mnuNormal_Click, &frmMain::mnuReadOnly_Click}) {
+        EXPECT_EQ(listingsOf([&] { (f->*click)(); }), 1u);
+    }
+    EXPECT_EQ(listingsOf([&] { f->mnuShortPath_Click(); }), 0u);
+    // Writes with no read between them: one listing, and the read sees the last state.
+    EXPECT_EQ(listingsOf([&] {
+                  f->picFil.setNormal(rt::True);
+                  f->picFil.setPattern(QStringLiteral("*.bmp"));
+                  f->picFil.setPath(rootPath());
+              }),
+              1u);
+    EXPECT_EQ(f->picFil.List(0), QStringLiteral("a.bmp"));
+    EXPECT_EQ(listingsOf([&] { f->picFil.Refresh(); }), 1u);
+}
+
+TEST_F(DrivesAndListingsTest, ADriveReopensTheNearestFolderLeftOfItsLastOne) {
+    QTemporaryDir stickDir;
+    const QString stick = stickDir.path();
+    addDrive(stick, QStringLiteral("STICK"));
+    start();
+    frmMain& f = form();
+    f.picDrv.setDrive(stick);
+    f.picDir.setPath(mkdir(stick + QStringLiteral("/a/b/c")));
+    f.picDrv.setDrive(f.DriveORG);
+    // The last folder and its parent are removed while the program is elsewhere.
+    ASSERT_TRUE(QDir(stick + QStringLiteral("/a/b")).removeRecursively());
+    f.picDrv.setDrive(stick);
+    EXPECT_EQ(f.picDir.Path(), stick + QStringLiteral("/a"));
+    EXPECT_EQ(f.picFil.Path(), stick + QStringLiteral("/a"));
+    f.picDrv.setDrive(f.DriveORG);
+    ASSERT_TRUE(QDir(stick + QStringLiteral("/a")).removeRecursively());
+    f.picDrv.setDrive(stick);
+    EXPECT_EQ(f.picDir.Path(), stick);
+    EXPECT_TRUE(messages().isEmpty()) << messages().join(QLatin1Char('\n')).toStdString();
+    // A folder removed under the program while open is not returned to either.
+    f.picDir.setPath(mkdir(stick + QStringLiteral("/gone")));
+    ASSERT_TRUE(QDir(stick + QStringLiteral("/gone")).removeRecursively());
+    f.picDrv.setDrive(f.DriveORG);
+    f.picDrv.setDrive(stick);
+    EXPECT_EQ(f.picDir.Path(), stick);
+}
+
+TEST_F(DrivesAndListingsTest, AMountedFolderIsWalkedIntoUnderTheChosenDrive) {
+    const QString stick = mkdir(rootPath() + QStringLiteral("/stick"));
+    writeFile(QStringLiteral("stick/in.bmp"), "x");
+    addDrive(stick, QStringLiteral("STICK"));
+    start();
+    frmMain& f = form();
+    const QString startDrive = f.picDrv.Drive();
+    int entry = -1;
+    for (int i = 0; i < f.picDir.ListCount(); ++i) {
+        entry = f.picDir.List(i) == stick ? i : entry;
+    }
+    ASSERT_GE(entry, 0);
+    f.picDir.openEntry(entry);
+    EXPECT_EQ(f.picDir.Path(), stick);
+    EXPECT_EQ(f.picDir.Root(), rootPath());
+    EXPECT_EQ(f.picDir.List(0), rootPath()) << "the tree still starts at the chosen drive";
+    EXPECT_EQ(f.picDrv.Drive(), startDrive);
+    EXPECT_EQ(f.picFil.ListCount(), 1);
+    // Choosing the mounted drive itself roots the tree there.
+    f.picDrv.setDrive(stick);
+    EXPECT_EQ(f.picDir.Root(), stick);
+    EXPECT_EQ(f.picDir.List(0), stick);
+    // And the start drive again returns to its own tree.
+    f.picDrv.setDrive(startDrive);
+    EXPECT_EQ(f.picDir.Root(), rootPath());
+    EXPECT_EQ(f.picDir.List(0), rootPath());
+}
+
+TEST_F(DrivesAndListingsTest, AFailingStartDriveIsReportedTwiceAndTheListsStayTogether) {
+    start();
+    frmMain& f = form();
+    f.picDrv.setDrive(QStringLiteral("/"));
+    ASSERT_EQ(f.picDir.Path(), QStringLiteral("/"));
+    // The start drive's root is gone: choosing it fails, and so does the restore to it.
+    const QString startRoot = rootPath();
+    ASSERT_TRUE(QDir(startRoot).removeRecursively());
+    f.picDrv.setDrive(f.DriveORG);
+    EXPECT_EQ(messages(), (QStringList{kDiskError, kDiskError}));
+    EXPECT_EQ(f.picDrv.Drive(), QStringLiteral("/"));
+    EXPECT_EQ(f.picDir.Path(), QStringLiteral("/"));
+    EXPECT_EQ(f.picFil.Path(), QStringLiteral("/"));
+    ASSERT_TRUE(QDir().mkpath(startRoot)); // let the fixture clean up
+}
+
+TEST_F(DrivesAndListingsTest, AVanishedStartDriveIsReportedOnceMoreAndNotChosen) {
+    QTemporaryDir usb;
+    addDrive(usb.path(), QStringLiteral("USB"));
+    start();
+    frmMain& f = form();
+    f.picDrv.setDrive(QStringLiteral("/"));
+    // The start drive is unmounted, then a stick is pulled out and chosen.
+    auto list = drives_.list;
+    std::erase_if(list, [&](const rt::Drive& d) { return d.mountPoint == rootPath(); });
+    drives_.set(list);
+    usb.remove();
+    f.picDrv.setDrive(usb.path());
+    EXPECT_EQ(messages(), (QStringList{kDiskError, kDiskError}));
+    EXPECT_EQ(f.picDrv.Drive(), QStringLiteral("/"));
+    EXPECT_EQ(f.picDir.Path(), QStringLiteral("/"));
+}
