@@ -68,8 +68,7 @@ void PrepareNeighbours(frmMain& form) {
         return rt::PictureBox::paintTarget(mode, twips, tx, ty, ReducedPaintArgs(w, h, k));
     };
     try {
-        lookAhead->prepareNeighbours(index, entry(index - 1), entry(index + 1),
-                                     std::move(placement));
+        lookAhead->prepareNeighbours(index, entry(index - 1), entry(index + 1), placement);
     } catch (const std::exception&) {
         // Only speed is lost: the neighbours are decoded when chosen.
     }

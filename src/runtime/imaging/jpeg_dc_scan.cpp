@@ -13,8 +13,10 @@ struct ErrorManager {
     std::jmp_buf escape;
 };
 
-// libjpeg reports errors through a callback that must not return.
+// libjpeg reports errors through a callback that must not return, and an exception cannot
+// unwind through its C frames: the documented way out is longjmp.
 [[noreturn]] void leave(j_common_ptr cinfo) {
+    // NOLINTNEXTLINE(cert-err52-cpp)
     std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->escape, 1);
 }
 
@@ -78,7 +80,7 @@ std::optional<QImage> decodeFirstDcScan(const QByteArray& data, QSize needed) {
     jpeg_create_decompress(&cinfo);
     QImage image;
     bool ok = false;
-    if (setjmp(errors.escape) == 0) {
+    if (setjmp(errors.escape) == 0) { // NOLINT(cert-err52-cpp): see leave()
         jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(data.constData()),
                      static_cast<unsigned long>(data.size()));
         if (jpeg_read_header(&cinfo, TRUE) == JPEG_HEADER_OK &&

@@ -33,7 +33,7 @@ LookAhead::~LookAhead() {
 }
 
 void LookAhead::prepareNeighbours(int index, const QString& previous, const QString& next,
-                                  Placement placement) {
+                                  const Placement& placement) {
     {
         const std::lock_guard lock(mutex_);
         const bool backwards = index < lastIndex_;

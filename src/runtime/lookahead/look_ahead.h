@@ -40,7 +40,7 @@ public:
     // last move first (an empty path is no neighbour). Work still waiting for other entries
     // is dropped.
     void prepareNeighbours(int index, const QString& previous, const QString& next,
-                           Placement placement);
+                           const Placement& placement);
 
     // Gives `picture`, just loaded from the open file `fd`, the image prepared for the same
     // file content, if there is one. Cheap; called on every load.
