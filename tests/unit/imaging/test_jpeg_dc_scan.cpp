@@ -1,7 +1,9 @@
 // Progressive JPEGs drawn at 1/8 or less come from their first (DC) scan alone.
 #include "runtime/imaging/jpeg_dc_scan.h"
 #include "runtime/imaging/raster_picture.h"
+#include "support/corpus.h"
 
+#include <QFile>
 #include <QPainter>
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
@@ -79,4 +81,40 @@ TEST(JpegDcScan, LeavesEverythingElseToTheFullDecoder) {
     const qsizetype scan = progressive.indexOf("\xFF\xDA");
     EXPECT_FALSE(imaging::decodeFirstDcScan(progressive.left(scan + 200), QSize(20, 15)));
     EXPECT_FALSE(imaging::decodeFirstDcScan(QByteArray("\xFF\xD8\xFF"), QSize(1, 1)));
+}
+
+// Every corpus file the first-scan path takes looks as the full decoder draws it at 1/8.
+TEST(JpegDcScan, CorpusFilesMatchTheFullDecoderAtOneEighth) {
+    ZELVIA_REQUIRE_CORPUS(corpus);
+    int taken = 0;
+    for (const zelvia::test::CorpusEntry& e :
+         zelvia::test::corpusEntries(QStringLiteral("jpeg/"))) {
+        QFile f(e.path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << e.relPath.toStdString();
+        const QByteArray data = f.readAll();
+        const std::optional<QImage> small = imaging::decodeFirstDcScan(data, QSize(1, 1));
+        if (!small) {
+            continue;
+        }
+        ++taken;
+        SCOPED_TRACE(e.relPath.toStdString());
+        tjhandle tj = tjInitDecompress();
+        QImage full(small->size(), QImage::Format_RGB32);
+        const int rc =
+            tjDecompress2(tj, reinterpret_cast<const unsigned char*>(data.constData()),
+                          static_cast<unsigned long>(data.size()), full.bits(), full.width(),
+                          static_cast<int>(full.bytesPerLine()), full.height(), TJPF_BGRX, 0);
+        const bool usable = rc == 0 || tjGetErrorCode(tj) == TJERR_WARNING;
+        tjDestroy(tj);
+        // What the full decoder refuses, the first scan must not show.
+        ASSERT_TRUE(usable);
+        qint64 sum = 0;
+        for (int y = 0; y < full.height(); ++y) {
+            for (int x = 0; x < full.width(); ++x) {
+                sum += distance(small->pixel(x, y), full.pixel(x, y));
+            }
+        }
+        EXPECT_LE(static_cast<double>(sum) / (full.width() * full.height()), 6.0);
+    }
+    EXPECT_GE(taken, 2);
 }
