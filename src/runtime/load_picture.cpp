@@ -23,8 +23,8 @@ PicturePtr LoadPicture(const QString& path) {
     const QByteArray head = file.readAt(0, kSniffBytes);
     if (looksLikeRaster(head)) {
         PicturePtr picture = loadRasterPicture(file);
-        if (const lookahead::LookAhead* prepared = lookahead::shared()) {
-            prepared->adopt(*picture, file.fd());
+        if (lookahead::LookAhead* prepared = lookahead::shared()) {
+            prepared->adopt(picture, file.fd());
         }
         return picture;
     }

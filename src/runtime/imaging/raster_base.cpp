@@ -58,6 +58,11 @@ void RasterPictureBase::adoptRendered(QImage image) const {
     cache_ = std::move(image);
 }
 
+QImage RasterPictureBase::rendered() const {
+    const std::lock_guard lock(mutex_);
+    return cache_;
+}
+
 QImage RasterPictureBase::renderLocked(QSize needed) const {
     checkDecodeLimit(needed);
     if (cache_.size() != needed) {

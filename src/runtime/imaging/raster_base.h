@@ -29,6 +29,8 @@ public:
     // Gives draw() an image rendered earlier from the same file content, so drawing at its
     // size needs no decoding.
     void adoptRendered(QImage image) const;
+    // The image the last draw() painted (null before any).
+    [[nodiscard]] QImage rendered() const;
 
 protected:
     // Every pixel at full size.

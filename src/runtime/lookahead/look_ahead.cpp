@@ -36,6 +36,7 @@ void LookAhead::prepareNeighbours(int index, const QString& previous, const QStr
                                   const Placement& placement) {
     {
         const std::lock_guard lock(mutex_);
+        keepShown();
         const bool backwards = index < lastIndex_;
         lastIndex_ = index;
         pending_.clear();
@@ -56,18 +57,32 @@ void LookAhead::prepareNeighbours(int index, const QString& previous, const QStr
     wake_.notify_one();
 }
 
-void LookAhead::adopt(const Picture& picture, int fd) const {
-    const auto* raster = dynamic_cast<const imaging::RasterPictureBase*>(&picture);
-    if (raster == nullptr) {
-        return;
-    }
+void LookAhead::adopt(const PicturePtr& picture, int fd) {
+    const auto* raster = dynamic_cast<const imaging::RasterPictureBase*>(picture.get());
     const std::optional<FileIdentity> file = identityOf(fd);
-    if (!file) {
+    if (raster == nullptr || !file) {
         return;
     }
     QImage image = cache_.findAnySize(*file);
     if (!image.isNull()) {
         raster->adoptRendered(std::move(image));
+    }
+    const std::lock_guard lock(mutex_);
+    loaded_ = picture;
+    loadedFile_ = *file;
+}
+
+// The picture on show goes into the cache as drawn, so that stepping back needs no decoding
+// and the worker need not prepare it again.
+void LookAhead::keepShown() {
+    const PicturePtr shown = loaded_.lock();
+    const auto* raster = dynamic_cast<const imaging::RasterPictureBase*>(shown.get());
+    if (raster == nullptr) {
+        return;
+    }
+    QImage image = raster->rendered();
+    if (!image.isNull()) {
+        cache_.put(loadedFile_, std::move(image));
     }
 }
 

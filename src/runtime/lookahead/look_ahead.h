@@ -36,15 +36,16 @@ public:
     LookAhead(const LookAhead&) = delete;
     LookAhead& operator=(const LookAhead&) = delete;
 
-    // After entry `index` was shown: prepares its neighbours, the one in the direction of the
-    // last move first (an empty path is no neighbour). Work still waiting for other entries
-    // is dropped.
+    // After entry `index` was shown: keeps the image it was drawn with and prepares its
+    // neighbours, the one in the direction of the last move first (an empty path is no
+    // neighbour). Work still waiting for other entries is dropped.
     void prepareNeighbours(int index, const QString& previous, const QString& next,
                            const Placement& placement);
 
     // Gives `picture`, just loaded from the open file `fd`, the image prepared for the same
-    // file content, if there is one. Cheap; called on every load.
-    void adopt(const Picture& picture, int fd) const;
+    // file content, if there is one, and notes it as the picture about to be shown. Cheap;
+    // called on every load.
+    void adopt(const PicturePtr& picture, int fd);
 
     // Blocks until nothing is waiting or being decoded.
     void waitIdle();
@@ -60,6 +61,7 @@ private:
 
     void run();
     void prepare(const Job& job);
+    void keepShown();
 
     BoxImageCache cache_;
     std::mutex mutex_;
@@ -69,6 +71,9 @@ private:
     bool busy_ = false;
     bool stopping_ = false;
     int lastIndex_ = -1;
+    // The last picture loaded, and the identity of the file it was loaded from.
+    std::weak_ptr<const Picture> loaded_;
+    FileIdentity loadedFile_;
     std::thread worker_; // started on first use: start-up stays single-threaded
 };
 

@@ -41,10 +41,10 @@ protected:
     }
 
     // The picture as the display loads it: adopting whatever was prepared for its file.
-    static PicturePtr load(const LookAhead& lookAhead, const QString& path) {
+    static PicturePtr load(LookAhead& lookAhead, const QString& path) {
         const ReadOnlyFile file(path);
         PicturePtr picture = loadRasterPicture(file);
-        lookAhead.adopt(*picture, file.fd());
+        lookAhead.adopt(picture, file.fd());
         return picture;
     }
 
