@@ -442,31 +442,52 @@ QImage render(const Frame& frame, QSize size) {
         !grey && (frame.adobeTransform == 0 ||
                   (frame.adobeTransform < 0 && !frame.jfif && frame.components[0].id == 'R' &&
                    frame.components[1].id == 'G' && frame.components[2].id == 'B'));
-    const auto at = [&](const Component& c, int x, int y) {
-        const int bx = grey ? x : std::min(x * c.h / hMax, c.blocksWide - 1);
-        const int by = grey ? y : std::min(y * c.v / vMax, c.blocksHigh - 1);
+    const auto sample = [](const Component& c, int bx, int by) {
         return sampleOf(c.dc[static_cast<size_t>(by) * static_cast<size_t>(c.blocksWide) +
                              static_cast<size_t>(bx)]);
+    };
+    // A component's sample at output pixel (x, y). One with fewer blocks than the picture is
+    // interpolated between block centres, as the full decoder's smooth upsampling does.
+    const auto at = [&](const Component& c, int x, int y) -> double {
+        if (grey || (c.h == hMax && c.v == vMax)) {
+            return sample(c, std::min(x, c.blocksWide - 1), std::min(y, c.blocksHigh - 1));
+        }
+        // The blocks that hold picture, not padding.
+        const int wide = std::min(c.blocksWide, ((frame.width * c.h + hMax - 1) / hMax + 7) / 8);
+        const int high = std::min(c.blocksHigh, ((frame.height * c.v + vMax - 1) / vMax + 7) / 8);
+        const double fx = (x + 0.5) * c.h / hMax - 0.5;
+        const double fy = (y + 0.5) * c.v / vMax - 0.5;
+        const int x0 = static_cast<int>(std::floor(fx));
+        const int y0 = static_cast<int>(std::floor(fy));
+        const double tx = fx - x0;
+        const double ty = fy - y0;
+        const auto clampX = [&](int v) { return std::clamp(v, 0, wide - 1); };
+        const auto clampY = [&](int v) { return std::clamp(v, 0, high - 1); };
+        const double top = (1 - tx) * sample(c, clampX(x0), clampY(y0)) +
+                           tx * sample(c, clampX(x0 + 1), clampY(y0));
+        const double bottom = (1 - tx) * sample(c, clampX(x0), clampY(y0 + 1)) +
+                              tx * sample(c, clampX(x0 + 1), clampY(y0 + 1));
+        return (1 - ty) * top + ty * bottom;
+    };
+    const auto clamp = [](double v) {
+        return std::clamp(static_cast<int>(std::lround(v)), 0, 255);
     };
     for (int y = 0; y < size.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < size.width(); ++x) {
-            const int a = at(frame.components[0], x, y);
+            const double a = at(frame.components[0], x, y);
             if (grey) {
-                row[x] = qRgb(a, a, a);
+                row[x] = qRgb(clamp(a), clamp(a), clamp(a));
                 continue;
             }
-            const int b = at(frame.components[1], x, y);
-            const int c = at(frame.components[2], x, y);
+            const double b = at(frame.components[1], x, y);
+            const double c = at(frame.components[2], x, y);
             if (rgb) {
-                row[x] = qRgb(a, b, c);
+                row[x] = qRgb(clamp(a), clamp(b), clamp(c));
                 continue;
             }
             const double cb = b - 128.0;
             const double cr = c - 128.0;
-            const auto clamp = [](double v) {
-                return std::clamp(static_cast<int>(std::lround(v)), 0, 255);
-            };
             row[x] = qRgb(clamp(a + 1.402 * cr), clamp(a - 0.344136 * cb - 0.714136 * cr),
                           clamp(a + 1.772 * cb));
         }

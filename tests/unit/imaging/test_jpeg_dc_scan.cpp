@@ -114,7 +114,7 @@ TEST(JpegDcScan, CorpusFilesMatchTheFullDecoderAtOneEighth) {
                 sum += distance(small->pixel(x, y), full.pixel(x, y));
             }
         }
-        EXPECT_LE(static_cast<double>(sum) / (full.width() * full.height()), 6.0);
+        EXPECT_LE(static_cast<double>(sum) / (full.width() * full.height()), 5.0);
     }
     EXPECT_GE(taken, 2);
 }
