@@ -4,12 +4,13 @@
 #   2. the normal build (RelWithDebInfo, build-ci) and the whole CTest suite
 #   3. static analysis of src/ (clang-tidy, with build-ci's compile commands)
 #   4. the sanitizer build (ASan + UBSan + LSan, build-asan) and the whole CTest suite again
-#   5. the libFuzzer targets (clang, build-fuzz-ci) run once over their seeds and crash inputs
+#   5. the look-ahead worker's tests under ThreadSanitizer (build-tsan, those targets only)
+#   6. the libFuzzer targets (clang, build-fuzz-ci) run once over their seeds and crash inputs
 # Every step runs even when an earlier one failed, so one run shows every problem; the exit
 # status is non-zero when any step failed.
 #
 # Environment: JOBS (parallel jobs, default the number of cores), ZELVIA_CI_STEPS (a subset,
-# e.g. "format tidy"; default all: format build tidy sanitize fuzz).
+# e.g. "format tidy"; default all: format build tidy sanitize tsan fuzz).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,7 +22,7 @@ if command -v ccache >/dev/null 2>&1; then
     export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
     export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
 fi
-steps=${ZELVIA_CI_STEPS:-format build tidy sanitize fuzz}
+steps=${ZELVIA_CI_STEPS:-format build tidy sanitize tsan fuzz}
 start=$SECONDS
 results=()
 failed=0
@@ -48,6 +49,8 @@ step format "Formatting (clang-format)" scripts/ci-format.sh
 step build "Normal build and tests (build-ci)" scripts/ci-build-test.sh build-ci normal
 step tidy "Static analysis of src/ (clang-tidy)" scripts/ci-clang-tidy.sh build-ci
 step sanitize "Sanitizer build and tests (build-asan)" scripts/ci-build-test.sh build-asan sanitize
+step tsan "Thread sanitizer build of the look-ahead tests (build-tsan)" \
+    scripts/ci-tsan.sh build-tsan
 step fuzz "Fuzz targets over their seeds and crash inputs (build-fuzz-ci)" \
     scripts/ci-fuzz.sh build-fuzz-ci
 

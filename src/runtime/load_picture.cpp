@@ -2,6 +2,7 @@
 
 #include "runtime/fs/native_path.h"
 #include "runtime/imaging/raster_picture.h"
+#include "runtime/lookahead/look_ahead.h"
 #include "runtime/metafile/metafile_picture.h"
 #include "runtime/runtime_error.h"
 
@@ -21,7 +22,11 @@ PicturePtr LoadPicture(const QString& path) {
     const ReadOnlyFile file(path);
     const QByteArray head = file.readAt(0, kSniffBytes);
     if (looksLikeRaster(head)) {
-        return loadRasterPicture(file);
+        PicturePtr picture = loadRasterPicture(file);
+        if (lookahead::LookAhead* prepared = lookahead::shared()) {
+            prepared->adopt(picture, file.fd());
+        }
+        return picture;
     }
     if (looksLikeMetafile(head)) {
         return loadMetafilePicture(file);

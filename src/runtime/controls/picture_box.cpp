@@ -14,16 +14,6 @@ PictureBox::PictureBox(QWidget* parent, ScaleMode scaleMode, bool autoSize, bool
                scaleMode == ScaleMode::Pixels ? Screen::TwipsPerPixelY() : 1.0);
 }
 
-QSizeF PictureBox::naturalSizeInUnits(const rt::Picture& picture) const {
-    const double tx = Screen::TwipsPerPixelX();
-    const double ty = Screen::TwipsPerPixelY();
-    const QSizeF twips = picture.naturalSizeTwips(tx, ty);
-    if (scaleMode_ == ScaleMode::Twips) {
-        return twips;
-    }
-    return {twips.width() / tx, twips.height() / ty};
-}
-
 void PictureBox::resetCanvas() {
     if (autoRedraw_) {
         box_->resetCanvas();
@@ -59,25 +49,46 @@ double PictureBox::ScaleHeight() const {
     return scaleMode_ == ScaleMode::Twips ? Height() : Height() / Screen::TwipsPerPixelY();
 }
 
+QRectF PictureBox::paintTarget(ScaleMode mode, QSizeF naturalTwips, double twipsPerPixelX,
+                               double twipsPerPixelY, const PaintArgs& a) {
+    if (a.width2 == 0.0F || a.height2 == 0.0F) {
+        return {};
+    }
+    const bool pixels = mode == ScaleMode::Pixels;
+    const double unitX = pixels ? 1.0 : twipsPerPixelX;
+    const double unitY = pixels ? 1.0 : twipsPerPixelY;
+    const QSizeF natural = pixels ? QSizeF(naturalTwips.width() / twipsPerPixelX,
+                                           naturalTwips.height() / twipsPerPixelY)
+                                  : naturalTwips;
+    const double sx = static_cast<double>(a.width1) / static_cast<double>(a.width2);
+    const double sy = static_cast<double>(a.height1) / static_cast<double>(a.height2);
+    return {(a.x1 - a.x2 * sx) / unitX, (a.y1 - a.y2 * sy) / unitY, natural.width() * sx / unitX,
+            natural.height() * sy / unitY};
+}
+
 void PictureBox::PaintPicture(const PicturePtr& picture, float x1, float y1, float width1,
                               float height1, float x2, float y2, float width2, float height2) {
     if (!picture || width2 == 0.0F || height2 == 0.0F || !autoRedraw_) {
         return;
     }
-    const double unitX = scaleMode_ == ScaleMode::Pixels ? 1.0 : Screen::TwipsPerPixelX();
-    const double unitY = scaleMode_ == ScaleMode::Pixels ? 1.0 : Screen::TwipsPerPixelY();
-    const double sx = static_cast<double>(width1) / static_cast<double>(width2);
-    const double sy = static_cast<double>(height1) / static_cast<double>(height2);
-    const QSizeF natural = naturalSizeInUnits(*picture);
+    const double tx = Screen::TwipsPerPixelX();
+    const double ty = Screen::TwipsPerPixelY();
+    const double unitX = scaleMode_ == ScaleMode::Pixels ? 1.0 : tx;
+    const double unitY = scaleMode_ == ScaleMode::Pixels ? 1.0 : ty;
     // Where the whole picture lands, in pixels; only the destination rectangle is painted.
-    const QRectF target((x1 - x2 * sx) / unitX, (y1 - y2 * sy) / unitY,
-                        natural.width() * sx / unitX, natural.height() * sy / unitY);
+    const QRectF target = paintTarget(scaleMode_, picture->naturalSizeTwips(tx, ty), tx, ty,
+                                      PaintArgs{x1, y1, width1, height1, x2, y2, width2, height2});
     const QRectF clip(x1 / unitX, y1 / unitY, width1 / unitX, height1 / unitY);
     QPainter p(&box_->canvas());
     p.setClipRect(clip.normalized());
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     picture->draw(p, target);
     box_->update();
+}
+
+double PictureBox::pixelRatio() const {
+    const QImage& canvas = box_->canvas();
+    return canvas.isNull() ? box_->devicePixelRatioF() : canvas.devicePixelRatio();
 }
 
 void PictureBox::drawImage(const QImage& image, double x, double y) {

@@ -9,6 +9,12 @@ namespace zelvia::rt {
 
 class PictureBoxWidget;
 
+// The arguments of PaintPicture: destination rectangle, then source clip.
+struct PaintArgs {
+    float x1, y1, width1, height1;
+    float x2, y2, width2, height2;
+};
+
 // A picture box. With AutoSize it takes its picture's natural size; with AutoRedraw whatever is
 // drawn into it goes into a persistent image that survives repaints (kept at the screen's
 // device pixel ratio, so pictures stay sharp on HiDPI screens).
@@ -34,6 +40,15 @@ public:
     void PaintPicture(const PicturePtr& picture, float x1, float y1, float width1, float height1,
                       float x2, float y2, float width2, float height2);
 
+    // Where PaintPicture draws the whole of a picture of `naturalTwips`, in pixels, for a box of
+    // `mode`; empty when it draws nothing. Pure, so it can be computed ahead of drawing.
+    static QRectF paintTarget(ScaleMode mode, QSizeF naturalTwips, double twipsPerPixelX,
+                              double twipsPerPixelY, const PaintArgs& args);
+
+    [[nodiscard]] ScaleMode scaleMode() const { return scaleMode_; }
+    // Device pixels per pixel of the persistent image.
+    [[nodiscard]] double pixelRatio() const;
+
     // Draws an image with its top-left corner at (x, y) in pixels at the image's own size.
     void drawImage(const QImage& image, double x, double y);
 
@@ -42,7 +57,6 @@ public:
 
 private:
     void resetCanvas();
-    [[nodiscard]] QSizeF naturalSizeInUnits(const rt::Picture& picture) const;
 
     PictureBoxWidget* box_;
     ScaleMode scaleMode_;

@@ -1,4 +1,5 @@
 #include "runtime/imaging/formats.h"
+#include "runtime/imaging/jpeg_dc_scan.h"
 #include "runtime/imaging/le_bytes.h"
 #include "runtime/imaging/raster_base.h"
 #include "runtime/runtime_error.h"
@@ -113,6 +114,11 @@ private:
                 QSize(pixelSize().width(), pixelSize().height() * header_.components / 2));
         }
         const QByteArray data = readWhole(*source_);
+        if (header_.progressive) {
+            if (std::optional<QImage> small = decodeFirstDcScan(data, needed)) {
+                return *std::move(small);
+            }
+        }
         const std::unique_ptr<void, TjHandleDeleter> tj(tjInitDecompress());
         if (!tj) {
             throw RuntimeError(err::TooLarge, "cannot start the JPEG decoder");

@@ -18,41 +18,66 @@ QSizeF RasterPictureBase::naturalSizeTwips(double twipsPerPixelX, double twipsPe
     return {size_.width() * twipsPerPixelX, size_.height() * twipsPerPixelY};
 }
 
+QSize neededPixels(const QRectF& target, double ratio) {
+    const double w = std::abs(target.width()) * ratio;
+    const double h = std::abs(target.height()) * ratio;
+    if (w > 1e9 || h > 1e9) {
+        throw RuntimeError(err::TooLarge);
+    }
+    if (!(w >= 0.5 && h >= 0.5)) {
+        return {}; // nothing visible to draw
+    }
+    return {static_cast<int>(std::lround(w)), static_cast<int>(std::lround(h))};
+}
+
 void RasterPictureBase::draw(QPainter& painter, const QRectF& target) const {
     const QPaintDevice* device = painter.device();
     const double ratio = device != nullptr ? device->devicePixelRatioF() : 1.0;
-    const double w = std::abs(target.width()) * ratio;
-    const double h = std::abs(target.height()) * ratio;
-    if (!(w >= 0.5 && h >= 0.5) || w > 1e9 || h > 1e9) {
-        if (w > 1e9 || h > 1e9) {
-            throw RuntimeError(err::TooLarge);
-        }
-        return; // nothing visible to draw
+    const QSize needed = neededPixels(target, ratio);
+    if (needed.isEmpty()) {
+        return;
     }
-    const QSize needed(static_cast<int>(std::lround(w)), static_cast<int>(std::lround(h)));
-    checkDecodeLimit(needed);
-
     QImage image;
     {
         const std::lock_guard lock(mutex_);
-        if (cache_.size() != needed) {
-            cache_ = QImage();
-            QImage decoded = decodeFor(needed);
-            noteDecoded(decoded.size());
-            if (decoded.size() != needed) {
-                decoded = decoded.scaled(needed, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-                if (decoded.isNull()) {
-                    throw RuntimeError(err::TooLarge);
-                }
-            }
-            cache_ = std::move(decoded);
-        }
-        image = cache_;
+        image = renderLocked(needed);
     }
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     painter.drawImage(target, image);
     painter.restore();
+}
+
+QImage RasterPictureBase::renderFor(QSize needed) const {
+    const std::lock_guard lock(mutex_);
+    return renderLocked(needed);
+}
+
+void RasterPictureBase::adoptRendered(QImage image) const {
+    const std::lock_guard lock(mutex_);
+    cache_ = std::move(image);
+}
+
+QImage RasterPictureBase::rendered() const {
+    const std::lock_guard lock(mutex_);
+    return cache_;
+}
+
+QImage RasterPictureBase::renderLocked(QSize needed) const {
+    checkDecodeLimit(needed);
+    if (cache_.size() != needed) {
+        cache_ = QImage();
+        QImage decoded = decodeFor(needed);
+        noteDecoded(decoded.size());
+        if (decoded.size() != needed) {
+            decoded = decoded.scaled(needed, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            if (decoded.isNull()) {
+                throw RuntimeError(err::TooLarge);
+            }
+        }
+        cache_ = std::move(decoded);
+    }
+    return cache_;
 }
 
 QImage RasterPictureBase::fullImage() const {

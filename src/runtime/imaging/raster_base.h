@@ -23,6 +23,15 @@ public:
 
     [[nodiscard]] QSize lastDecodedSize() const;
 
+    // The image draw() paints for `needed` device pixels (decoded, then scaled to exactly that
+    // size). Thread-safe; throws like draw().
+    [[nodiscard]] QImage renderFor(QSize needed) const;
+    // Gives draw() an image rendered earlier from the same file content, so drawing at its
+    // size needs no decoding.
+    void adoptRendered(QImage image) const;
+    // The image the last draw() painted (null before any).
+    [[nodiscard]] QImage rendered() const;
+
 protected:
     // Every pixel at full size.
     [[nodiscard]] virtual QImage decodeFull() const = 0;
@@ -32,6 +41,7 @@ protected:
 
 private:
     void noteDecoded(QSize size) const;
+    [[nodiscard]] QImage renderLocked(QSize needed) const;
 
     PictureKind kind_;
     QSize size_;
@@ -39,6 +49,10 @@ private:
     mutable QImage cache_;
     mutable QSize lastDecoded_;
 };
+
+// The device pixels draw() needs for `target` at `ratio` device pixels per unit; empty when
+// nothing would be visible. Throws RuntimeError 5 for a target beyond any screen.
+QSize neededPixels(const QRectF& target, double ratio);
 
 // Throws RuntimeError 5 when `size` pixels at 4 bytes each exceed kMaxDecodedBytes.
 void checkDecodeLimit(QSize size);

@@ -1,0 +1,255 @@
+// Walking through a folder in the real window: Down through 20 files at one key per 300 ms,
+// timing each key to the panel complete and to the display box painted and on the X server
+// (a one-pixel grab of the box's centre, a round trip that returns once the server has drawn
+// it), with the look-ahead on and off. Folders of 24-megapixel baseline and progressive JPEGs,
+// 72 MB BMPs and a 2 x 2 bitmap as the baseline are generated in a temporary folder. Each walk
+// runs in its own child process so that its peak RSS is its own.
+// Usage (with DISPLAY set; bench/walk/run_walk.sh starts a private X server):
+//   bench_walk [steps]
+
+#include "app/frm_main.h"
+#include "app/module1.h"
+#include "runtime/fs/drives.h"
+#include "runtime/scripted_host.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListView>
+#include <QMainWindow>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <turbojpeg.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kWidth = 6000;
+constexpr int kHeight = 4000;
+constexpr int kStepMs = 300;
+
+// A gradient with noise: compresses to about 8 MB at quality 90, like a real photo.
+std::vector<unsigned char> noisyPixels() {
+    std::vector<unsigned char> rgb(static_cast<size_t>(kWidth) * kHeight * 3);
+    std::mt19937 rng(42);
+    std::uniform_int_distribution<int> noise(-20, 20);
+    size_t i = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const int base[3] = {x * 255 / kWidth, y * 255 / kHeight,
+                                 (x + y) * 255 / (kWidth + kHeight)};
+            for (const int b : base) {
+                rgb[i++] = static_cast<unsigned char>(std::clamp(b + noise(rng), 0, 255));
+            }
+        }
+    }
+    return rgb;
+}
+
+QByteArray jpeg(const std::vector<unsigned char>& rgb, bool progressive) {
+    tjhandle tj = tjInitCompress();
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    tjCompress2(tj, rgb.data(), kWidth, 0, kHeight, TJPF_RGB, &out, &size, TJSAMP_420, 90,
+                progressive ? TJFLAG_PROGRESSIVE : 0);
+    QByteArray bytes(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
+    tjFree(out);
+    tjDestroy(tj);
+    return bytes;
+}
+
+QByteArray bmp(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "BMP");
+    return bytes;
+}
+
+// Files 00 to `count` - 1 of the same bytes (each its own file, so nothing is shared).
+void fill(const QString& folder, const char* ext, const QByteArray& bytes, int count) {
+    QDir().mkpath(folder);
+    for (int i = 0; i < count; ++i) {
+        QFile f(QStringLiteral("%1/%2.%3")
+                    .arg(folder)
+                    .arg(i, 2, 10, QLatin1Char('0'))
+                    .arg(QLatin1String(ext)));
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(f.fileName()));
+            std::exit(1);
+        }
+    }
+    std::printf("  %s: %d files of %.1f MB\n", qPrintable(QDir(folder).dirName()), count,
+                static_cast<double>(bytes.size()) / 1e6);
+}
+
+class BenchDrives final : public zelvia::rt::DriveSource {
+public:
+    [[nodiscard]] std::vector<zelvia::rt::Drive> drives() const override {
+        return {{QStringLiteral("/"), QString(), QStringLiteral("ext4"), QString()}};
+    }
+};
+
+double msSince(const QElapsedTimer& t) {
+    return static_cast<double>(t.nsecsElapsed()) / 1e6;
+}
+
+// One walk in the window; prints "panel painted" in ms per step.
+int walk(const std::string& folder, int steps) {
+    if (chdir(folder.c_str()) != 0) {
+        return 1;
+    }
+    zelvia::rt::ScriptedHost host;
+    zelvia::rt::setHost(&host);
+    BenchDrives drives;
+    zelvia::Module1::Main(drives);
+    zelvia::frmMain& form = *zelvia::MainForm();
+    QWidget* window = form.window();
+    if (!QTest::qWaitForWindowExposed(window)) {
+        return 1;
+    }
+    QWidget* box = form.picOut.widget();
+    const QPoint centre = box->mapTo(window, box->rect().center());
+    QScreen* screen = window->screen();
+    // The box painted and on the server: the grab is a round trip behind the drawing.
+    const auto onScreen = [&] {
+        (void)screen->grabWindow(window->winId(), centre.x(), centre.y(), 1, 1);
+    };
+
+    form.picFil.view()->setFocus();
+    form.picFil.setListIndex(0);
+    QTest::qWait(kStepMs);
+    for (int i = 1; i <= steps && i < form.picFil.ListCount(); ++i) {
+        const QString name = form.picFil.List(i);
+        QElapsedTimer t;
+        t.start();
+        QTest::keyClick(form.picFil.view(), Qt::Key_Down);
+        // Complete once the last two labels name the new file.
+        while ((form.lblFileName.Caption() != QStringLiteral("ファイル名：") + name ||
+                form.lblLastDay.Caption() == QStringLiteral("最終更新日：")) &&
+               t.elapsed() < 5000) {
+            QCoreApplication::processEvents();
+        }
+        const double panel = msSince(t);
+        QCoreApplication::processEvents(); // the paint the display procedure asked for
+        onScreen();
+        const double painted = msSince(t);
+        std::printf("%f %f\n", panel, painted);
+        std::fflush(stdout);
+        QTest::qWait(std::max(1, kStepMs - static_cast<int>(msSince(t))));
+    }
+    zelvia::Module1::Unload();
+    return 0;
+}
+
+struct Result {
+    std::vector<double> panel;
+    std::vector<double> painted;
+    double peakMb = 0;
+};
+
+Result measure(const char* self, const QString& folder, bool lookAhead, int steps) {
+    int fds[2];
+    if (pipe(fds) != 0) {
+        std::exit(1);
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], STDOUT_FILENO);
+        close(fds[0]);
+        setenv("ZELVIA_LOOKAHEAD", lookAhead ? "1" : "0", 1);
+        const std::string n = std::to_string(steps);
+        const QByteArray path = QFile::encodeName(folder);
+        execl(self, self, "--walk", path.constData(), n.c_str(), nullptr);
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string out;
+    char buf[256];
+    ssize_t got = 0;
+    while ((got = read(fds[0], buf, sizeof buf)) > 0) {
+        out.append(buf, static_cast<size_t>(got));
+    }
+    close(fds[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    Result r;
+    for (const QByteArray& line : QByteArray::fromStdString(out).split('\n')) {
+        const QList<QByteArray> f = line.split(' ');
+        if (f.size() == 2) {
+            r.panel.push_back(f[0].toDouble());
+            r.painted.push_back(f[1].toDouble());
+        }
+    }
+    r.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || r.painted.empty()) {
+        std::fprintf(stderr, "walk in %s failed\n", qPrintable(folder));
+    }
+    return r;
+}
+
+double median(std::vector<double> v) {
+    if (v.empty()) {
+        return -1;
+    }
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+double worst(const std::vector<double>& v) {
+    return v.empty() ? -1 : *std::max_element(v.begin(), v.end());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--walk") {
+        QApplication app(argc, argv);
+        return walk(argv[2], std::atoi(argv[3]));
+    }
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::fprintf(stderr, "needs an X display (bench/walk/run_walk.sh starts one)\n");
+        return 2;
+    }
+    QCoreApplication app(argc, argv);
+    const int steps = argc > 1 ? std::clamp(std::atoi(argv[1]), 1, 100) : 20;
+    QTemporaryDir dir;
+    std::printf("generating %d + 1 files per folder in %s\n", steps, qPrintable(dir.path()));
+    {
+        const std::vector<unsigned char> rgb = noisyPixels();
+        fill(dir.filePath(QStringLiteral("baseline")), "jpg", jpeg(rgb, false), steps + 1);
+        fill(dir.filePath(QStringLiteral("progressive")), "jpg", jpeg(rgb, true), steps + 1);
+        const QImage image(rgb.data(), kWidth, kHeight, kWidth * 3, QImage::Format_RGB888);
+        fill(dir.filePath(QStringLiteral("bmp")), "bmp", bmp(image), steps + 1);
+    }
+    QImage tiny(2, 2, QImage::Format_RGB888);
+    tiny.fill(Qt::red);
+    fill(dir.filePath(QStringLiteral("tiny")), "bmp", bmp(tiny), steps + 1);
+
+    std::printf("\n%d steps of Down, one per %d ms; ms from the key (median / worst)\n", steps,
+                kStepMs);
+    std::printf("%-24s %-10s %17s %17s %9s\n", "folder", "look-ahead", "panel complete",
+                "box on screen", "peak RSS");
+    for (const char* set : {"tiny", "baseline", "progressive", "bmp"}) {
+        for (const bool on : {false, true}) {
+            const Result r = measure(argv[0], dir.filePath(QString::fromLatin1(set)), on, steps);
+            std::printf("%-24s %-10s %7.1f / %7.1f %7.1f / %7.1f %6.1f MB\n", set,
+                        on ? "on" : "off", median(r.panel), worst(r.panel), median(r.painted),
+                        worst(r.painted), r.peakMb);
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}

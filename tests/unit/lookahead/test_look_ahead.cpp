@@ -1,0 +1,140 @@
+// The look-ahead worker against real files: what it prepares is what drawing would decode, a
+// file changed or gone since is never taken for the prepared one, and all of it holds while
+// the worker runs beside loading and drawing on this thread.
+#include "runtime/fs/native_path.h"
+#include "runtime/imaging/raster_base.h"
+#include "runtime/imaging/raster_picture.h"
+#include "runtime/lookahead/look_ahead.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace zelvia::rt;
+using zelvia::rt::lookahead::LookAhead;
+using zelvia::rt::lookahead::Placement;
+
+namespace {
+
+// Every picture drawn into a 100 x 50 rectangle, at two device pixels per unit.
+Placement placement() {
+    Placement p;
+    p.target = [](QSizeF) { return QRectF(0, 0, 100, 50); };
+    p.pixelRatio = 2.0;
+    return p;
+}
+const QSize kNeeded(200, 100);
+
+class LookAheadTest : public ::testing::Test {
+protected:
+    QString write(const QString& name, QColor colour) {
+        QImage image(400, 200, QImage::Format_RGB32);
+        image.fill(colour);
+        image.setPixelColor(0, 0, Qt::white); // some detail for the smooth scaling
+        const QString path = dir_.filePath(name);
+        EXPECT_TRUE(image.save(path, "BMP"));
+        return path;
+    }
+
+    // The picture as the display loads it: adopting whatever was prepared for its file.
+    static PicturePtr load(LookAhead& lookAhead, const QString& path) {
+        const ReadOnlyFile file(path);
+        PicturePtr picture = loadRasterPicture(file);
+        lookAhead.adopt(picture, file.fd());
+        return picture;
+    }
+
+    static QImage render(const Picture& picture) {
+        return dynamic_cast<const imaging::RasterPictureBase&>(picture).renderFor(kNeeded);
+    }
+
+    static bool decoded(const Picture& picture) { return !lastDecodedSize(picture).isEmpty(); }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(LookAheadTest, PreparesBothNeighboursAsDrawingWouldAndNothingForFailingFiles) {
+    const QString a = write("a.bmp", QColor(200, 30, 30));
+    const QString b = write("b.bmp", QColor(30, 30, 200));
+    const QString text = dir_.filePath("c.txt");
+    QFile f(text);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not a picture");
+    f.close();
+
+    LookAhead lookAhead;
+    lookAhead.prepareNeighbours(1, a, b, placement());
+    lookAhead.waitIdle();
+    for (const QString& path : {a, b}) {
+        const PicturePtr prepared = load(lookAhead, path);
+        const QImage fromCache = render(*prepared);
+        EXPECT_FALSE(decoded(*prepared)) << path.toStdString();
+        const PicturePtr cold = loadRasterPicture(ReadOnlyFile(path));
+        EXPECT_EQ(fromCache, render(*cold)) << path.toStdString();
+        EXPECT_TRUE(decoded(*cold));
+    }
+
+    // A missing file and one that is no picture are left out, and the worker goes on.
+    lookAhead.prepareNeighbours(2, dir_.filePath("gone.bmp"), text, placement());
+    const QString d = write("d.bmp", QColor(30, 200, 30));
+    lookAhead.prepareNeighbours(3, QString(), d, placement());
+    lookAhead.waitIdle();
+    EXPECT_FALSE(decoded(*load(lookAhead, d)));
+}
+
+TEST_F(LookAheadTest, FileChangedOrReplacedSincePreparingIsDecodedAfresh) {
+    const QString a = write("a.bmp", QColor(200, 30, 30));
+    const QString b = write("b.bmp", QColor(200, 30, 30));
+    LookAhead lookAhead;
+    lookAhead.prepareNeighbours(0, a, b, placement());
+    lookAhead.waitIdle();
+
+    // Rewritten in place: same inode and size, later modification time. (Set explicitly: the
+    // file system's clock may not have moved on within a test.)
+    write("a.bmp", QColor(30, 30, 200));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(a).constData(), &st), 0);
+    const timespec later[2] = {st.st_atim, {st.st_mtim.tv_sec + 1, st.st_mtim.tv_nsec}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(a).constData(), later, 0), 0);
+    // Replaced by another file under the same name, as editors save.
+    const QString fresh = write("fresh.bmp", QColor(30, 30, 200));
+    ASSERT_EQ(::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(b).constData()), 0);
+
+    for (const QString& path : {a, b}) {
+        const PicturePtr picture = load(lookAhead, path);
+        const QColor centre = render(*picture).pixelColor(100, 50);
+        EXPECT_TRUE(decoded(*picture)) << path.toStdString();
+        EXPECT_GT(centre.blue(), 150) << path.toStdString();
+        EXPECT_LT(centre.red(), 80) << path.toStdString();
+    }
+}
+
+// Moving on quickly, while this thread loads and draws the same files, and ending the worker
+// in the middle of its work. ThreadSanitizer watches this one.
+TEST_F(LookAheadTest, RapidMovesBesideLoadingAndDrawingGiveEachFileItsOwnPicture) {
+    const QColor colours[] = {QColor(200, 30, 30), QColor(30, 200, 30), QColor(30, 30, 200)};
+    QStringList paths;
+    for (int i = 0; i < 3; ++i) {
+        paths << write(QStringLiteral("%1.bmp").arg(i), colours[i]);
+    }
+    paths << dir_.filePath("missing.bmp");
+    auto lookAhead = std::make_unique<LookAhead>();
+    for (int step = 0; step < 60; ++step) {
+        const int index = step % 4;
+        lookAhead->prepareNeighbours(index, paths[(index + 3) % 4], paths[(index + 1) % 4],
+                                     placement());
+        if (index == 3) {
+            lookAhead->clear();
+            continue;
+        }
+        const PicturePtr picture = load(*lookAhead, paths[index]);
+        EXPECT_EQ(render(*picture).pixelColor(100, 50), colours[index]) << step;
+    }
+    lookAhead.reset(); // joins a worker that may still be decoding
+}
+
+} // namespace
