@@ -10,6 +10,7 @@
 #include "app/frm_main.h"
 #include "app/module1.h"
 #include "runtime/fs/drives.h"
+#include "runtime/lookahead/look_ahead.h"
 #include "runtime/scripted_host.h"
 
 #include <QApplication>
@@ -168,10 +169,10 @@ Result measure(const char* self, const QString& folder, bool lookAhead, int step
     if (pid == 0) {
         dup2(fds[1], STDOUT_FILENO);
         close(fds[0]);
-        setenv("ZELVIA_LOOKAHEAD", lookAhead ? "1" : "0", 1);
         const std::string n = std::to_string(steps);
         const QByteArray path = QFile::encodeName(folder);
-        execl(self, self, "--walk", path.constData(), n.c_str(), nullptr);
+        execl(self, self, lookAhead ? "--walk" : "--walk-without-look-ahead", path.constData(),
+              n.c_str(), nullptr);
         _exit(127);
     }
     close(fds[1]);
@@ -215,7 +216,10 @@ double worst(const std::vector<double>& v) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 4 && std::string(argv[1]) == "--walk") {
+    if (argc == 4 && std::string(argv[1]).starts_with("--walk")) {
+        if (std::string(argv[1]) == "--walk-without-look-ahead") {
+            zelvia::rt::lookahead::switchOff();
+        }
         QApplication app(argc, argv);
         return walk(argv[2], std::atoi(argv[3]));
     }

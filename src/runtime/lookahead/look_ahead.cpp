@@ -5,8 +5,6 @@
 #include "runtime/imaging/raster_picture.h"
 #include "runtime/lookahead/file_identity.h"
 
-#include <cstdlib>
-#include <cstring>
 #include <exception>
 
 namespace zelvia::rt::lookahead {
@@ -143,12 +141,16 @@ void LookAhead::prepare(const Job& job) {
     }
 }
 
+namespace {
+bool g_off = false;
+} // namespace
+
+void switchOff() {
+    g_off = true;
+}
+
 LookAhead* shared() {
-    static const bool off = [] {
-        const char* value = std::getenv("ZELVIA_LOOKAHEAD");
-        return value != nullptr && std::strcmp(value, "0") == 0;
-    }();
-    if (off) {
+    if (g_off) {
         return nullptr;
     }
     static LookAhead instance;

@@ -77,7 +77,9 @@ private:
     std::thread worker_; // started on first use: start-up stays single-threaded
 };
 
-// The program's look-ahead; nullptr when switched off (ZELVIA_LOOKAHEAD=0 in the environment).
+// The program's look-ahead; nullptr when switched off. It is on unless switched off before its
+// first use (the walk benchmark compares both).
 LookAhead* shared();
+void switchOff();
 
 } // namespace zelvia::rt::lookahead

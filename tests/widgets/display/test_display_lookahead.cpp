@@ -19,9 +19,7 @@ protected:
     void SetUp() override {
         AppTest::SetUp();
         lookAhead_ = rt::lookahead::shared();
-        if (lookAhead_ == nullptr) {
-            GTEST_SKIP() << "look-ahead switched off (ZELVIA_LOOKAHEAD=0)";
-        }
+        ASSERT_NE(lookAhead_, nullptr);
         lookAhead_->waitIdle();
         lookAhead_->clear();
         for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}) {
