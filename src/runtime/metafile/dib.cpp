@@ -3,7 +3,7 @@
 #include "runtime/imaging/dib_decoder.h"
 #include "runtime/imaging/dib_info.h"
 #include "runtime/imaging/row_sink.h"
-#include "runtime/metafile/byte_reader.h"
+#include "runtime/metafile/record_fields.h"
 #include "runtime/picture.h"
 #include "runtime/runtime_error.h"
 

@@ -1,8 +1,8 @@
 #include "runtime/metafile/metafile_header.h"
 
-#include "runtime/metafile/byte_reader.h"
 #include "runtime/metafile/metafile_picture.h"
 #include "runtime/metafile/player_limits.h"
+#include "runtime/metafile/record_fields.h"
 #include "runtime/runtime_error.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/metafile/byte_reader.h"
+#include "runtime/imaging/le_bytes.h"
 
 #include <QColor>
 #include <QPointF>
@@ -8,6 +8,12 @@
 #include <QRectF>
 
 namespace zelvia::rt::metafile {
+
+using imaging::ByteReader;
+
+// A record whose fields or counts point past its end. The players catch it and end the
+// drawing there, keeping what was drawn so far.
+using DamagedRecord = imaging::TruncatedData;
 
 // COLORREF: red, green, blue, flags. Palette-relative colours are taken as plain RGB.
 inline QColor readColorRef(ByteReader& r) {

@@ -45,8 +45,8 @@ TEST_P(LargeIconChoice, PicksExpectedImageAndDecodesIt) {
     const TestIcon& want = c.icons[c.expected];
     const QRgb colour = colourOf(1 + c.expected);
 
-    const rt::pe::MemoryByteSource source(pe.bytes);
-    const auto candidates = rt::pe::largeIconCandidates(source);
+    const auto source = rt::imaging::memorySource(pe.bytes);
+    const auto candidates = rt::pe::largeIconCandidates(*source);
     ASSERT_EQ(candidates.size(), c.icons.size());
     EXPECT_EQ(candidates.front().data, iconData(want, colour));
 
