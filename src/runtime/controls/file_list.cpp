@@ -20,7 +20,7 @@ FileList::FileList(QWidget* parent)
     view_->setTextElideMode(Qt::ElideMiddle);
     view_->setFocusPolicy(Qt::StrongFocus);
     view_->setAccessibleName(QStringLiteral("ファイル一覧"));
-    watchMouse(view_->viewport(), 1.0, 1.0, false);
+    watchMouse(view_->viewport(), 1.0, 1.0, Release::PassOn);
     ignoreRightPress(view_->viewport());
     QObject::connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, view_,
                      [this](const QModelIndex& current, const QModelIndex&) {

@@ -120,13 +120,13 @@ DibImage decodeBitmap16(QByteArrayView bitmap16) {
     if (!r.fits(1, 14)) {
         return result;
     }
-    r.i16();
+    r.skip(2); // bmType, always 0
     const qint64 width = r.i16();
     const qint64 height = r.i16();
     const qint64 widthBytes = r.i16();
     const int planes = r.u8();
     const int bpp = r.u8();
-    r.u32();
+    r.skip(4); // bmBits, a pointer when the bitmap was in memory
     if (width <= 0 || height <= 0 || planes != 1 || (bpp != 1 && bpp != 24)) {
         result.status = width > 0 && height > 0 ? DibStatus::Unsupported : DibStatus::Damaged;
         return result;
