@@ -31,7 +31,7 @@ inline constexpr qint64 kRegionSizeAndType = 8;         // RGNDATAHEADER dwSize,
 inline constexpr qint64 kRegionBytesAndBounds = 4 + 16; // RGNDATAHEADER nRgnSize, rcBound
 inline constexpr qint64 kGraphicsModeAndScales = 4 + 4 + 4;     // iGraphicsMode, exScale, eyScale
 inline constexpr qint64 kSourceTransformAndBackground = 24 + 4; // xformSrc, crBkColorSrc
-inline constexpr qint64 kPenPatternBitmap = 4 * 4; // offBmi, cbBmi, offBits, cbBits: drawn solid
+inline constexpr qint64 kPenPatternBitmap = 16; // offBmi, cbBmi, offBits, cbBits: drawn solid
 inline constexpr qint64 kPenHatch = 4;             // elpHatch
 inline constexpr qint64 kPenWidthY32 = 4;          // LOGPEN width.y, unused by GDI
 inline constexpr qint64 kPenWidthY16 = 2;
@@ -43,7 +43,7 @@ inline constexpr qint64 kMaxScanAndBounds = 2 + 8;
 inline constexpr qint64 kScanCountAgain = 2; // a scan repeats its count at its end
 inline constexpr qint64 kReservedWord = 2;   // BitBlt records without a bitmap
 inline constexpr qint64 kColorUsage = 2;     // StretchDIB's ColorUsage: colour tables are RGB
-inline constexpr qint64 kColorUsageAndScans = 3 * 2; // SetDIBToDev ColorUsage, ScanCount, StartScan
+inline constexpr qint64 kColorUsageAndScans = 6; // SetDIBToDev ColorUsage, ScanCount, StartScan
 } // namespace skipped
 
 // Points and text come in 16-bit and 32-bit (EMF) record variants.
