@@ -20,18 +20,15 @@ corpus=${ZELVIA_CORPUS:-$repo/../shared/corpus}
 # shellcheck source=ci-sanitizer-env.sh
 source "$repo/scripts/ci-sanitizer-env.sh"
 
-# The same seed folders as fuzz/run.sh and fuzz/replay/CMakeLists.txt.
-declare -A seeds=(
-    [fuzz_pe_icon]="pe"
-    [fuzz_load_picture]="bmp gif ico jpeg wmf emf"
-    [fuzz_metafile]="wmf emf"
-)
+# The seed folders of each target.
+declare -A seeds=()
 targets=()
-for target in fuzz_pe_icon fuzz_load_picture fuzz_metafile; do
-    if [ -f "$repo/fuzz/$target.cpp" ]; then
+while IFS=$'\t' read -r target folders; do
+    if [[ "$target" == fuzz_* ]] && [ -f "$repo/fuzz/$target.cpp" ]; then
+        seeds[$target]=$folders
         targets+=("$target")
     fi
-done
+done <"$repo/fuzz/seeds.tsv"
 
 # The fuzz preset: Debug (-O0, line tables only) builds fastest; the inputs run once, so speed
 # hardly matters.
