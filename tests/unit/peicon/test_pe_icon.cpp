@@ -1,7 +1,7 @@
-#include "pe_fixtures.h"
 #include "runtime/fs/native_path.h"
 #include "runtime/peicon/large_icon.h"
 #include "runtime/peicon/pe_icon.h"
+#include "support/pe_fixtures.h"
 
 #include <QFile>
 #include <QTemporaryDir>
