@@ -1,6 +1,5 @@
 #include "app/module1.h"
 #include "runtime/fs/drives.h"
-#include "runtime/help/help_viewer.h"
 #include "runtime/qt_host.h"
 
 #include <QApplication>
@@ -13,7 +12,6 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zelvia.png")));
 
     zelvia::rt::QtHost host;
-    host.setHelpOpener(&zelvia::rt::showHelp);
     zelvia::rt::setHost(&host);
 
     zelvia::rt::SystemDriveSource drives;
