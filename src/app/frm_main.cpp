@@ -12,15 +12,20 @@
 namespace zelvia {
 
 namespace {
-frmMain* g_mainForm = nullptr;
+std::unique_ptr<frmMain> g_mainForm;
 } // namespace
 
 frmMain* MainForm() {
-    return g_mainForm;
+    return g_mainForm.get();
 }
 
-void setMainForm(frmMain* form) {
-    g_mainForm = form;
+frmMain& createMainForm(rt::DriveSource& drives) {
+    g_mainForm = std::make_unique<frmMain>(drives);
+    return *g_mainForm;
+}
+
+void destroyMainForm() {
+    g_mainForm.reset();
 }
 
 frmMain::frmMain(rt::DriveSource& drives)

@@ -125,8 +125,10 @@ private:
     void connectEvents();
 };
 
-// The main window while the program runs (nullptr before Main and after Unload).
+// The main window while the program runs (nullptr before Main and after Unload). The form
+// is created and destroyed by Module1 only.
 frmMain* MainForm();
-void setMainForm(frmMain* form);
+frmMain& createMainForm(rt::DriveSource& drives);
+void destroyMainForm();
 
 } // namespace zelvia

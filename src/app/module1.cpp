@@ -6,22 +6,15 @@
 #include "runtime/host.h"
 
 #include <QMainWindow>
-#include <memory>
 
 namespace zelvia::Module1 {
-
-namespace {
-std::unique_ptr<frmMain> g_form;
-} // namespace
 
 void Main(rt::DriveSource& drives) {
     ShortPathMode = rt::False;
     FolderPath.clear();
 
     // Loading runs Form_Load, which fills the lists before the window has its size.
-    g_form = std::make_unique<frmMain>(drives);
-    frmMain& f = *g_form;
-    setMainForm(&f);
+    frmMain& f = createMainForm(drives);
     rt::host().setMainWindow(f.window());
     f.Form_Load();
 
@@ -64,8 +57,7 @@ void Main(rt::DriveSource& drives) {
 
 void Unload() {
     UnloadMenuCarrier();
-    setMainForm(nullptr);
-    g_form.reset();
+    destroyMainForm();
     ShortPathMode = rt::False;
     FolderPath.clear();
     rt::App().HelpFile.clear();
