@@ -123,6 +123,10 @@ private:
 
     void layOut();
     void connectEvents();
+
+    // Set while the drive list is being brought back to the start drive, so that a start drive
+    // that cannot be opened either is reported once more and not retried without end.
+    bool restoringDrive_ = false;
 };
 
 // The main window while the program runs (nullptr before Main and after Unload). The form

@@ -9,12 +9,6 @@
 
 namespace zelvia {
 
-namespace {
-// Set while the drive list is being brought back to the start drive, so that a start drive
-// that cannot be opened either is reported once more and not retried without end.
-bool g_restoringDrive = false;
-} // namespace
-
 void frmMain::picComb_Click() {
     const int index = picComb.ListIndex();
     if (index >= 0 && index < static_cast<int>(browser::kFilters.size())) {
@@ -26,17 +20,17 @@ void frmMain::picDrv_Change() {
     const auto onError = [this] {
         rt::MsgBox(QStringLiteral("ディスクの準備をしてください。"), rt::style::Critical,
                    QStringLiteral("ディスクエラー"));
-        if (g_restoringDrive) {
+        if (restoringDrive_) {
             return;
         }
-        g_restoringDrive = true;
+        restoringDrive_ = true;
         try {
             picDrv.setDrive(DriveORG);
         } catch (...) {
-            g_restoringDrive = false;
+            restoringDrive_ = false;
             throw;
         }
-        g_restoringDrive = false;
+        restoringDrive_ = false;
     };
     // The trap goes on with the statement after the one that failed.
     try {
