@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs clang-tidy (the checks in .clang-tidy) over every source file under src/, with the
-# compile commands of an existing build, through run-clang-tidy; fails on any finding in src/.
+# compile commands of an existing build, through run-clang-tidy; fails on any finding in src/
+# (the libraries' headers included through their include trees in the build folder count).
 #
 #   ci-clang-tidy.sh BUILD_DIR [FILE...]     FILEs (paths under src/) narrow the run
 #
@@ -41,7 +42,7 @@ trap 'rm -f "$log"' EXIT
 status=0
 set +o pipefail
 "$driver" -clang-tidy-binary "$(command -v "$tidy")" -p "$build" -j "$jobs" -quiet \
-    -header-filter="^$(escape "$repo/src/")" "${patterns[@]}" 2>&1 |
+    -header-filter="^($(escape "$repo/src/")|$(escape "$build/include/"))" "${patterns[@]}" 2>&1 |
     sed 's/\x1b\[[0-9;]*m//g' >"$log"
 status=${PIPESTATUS[0]}
 set -o pipefail

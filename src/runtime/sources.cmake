@@ -1,5 +1,5 @@
 target_sources(zelvia_runtime PRIVATE
-    runtime_error.h picture.h basic_types.h event.h
+    event.h
     app_object.cpp app_object.h host.h
     qt_host.cpp qt_host.h
     screen.cpp screen.h
