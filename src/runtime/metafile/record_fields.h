@@ -32,17 +32,17 @@ inline constexpr qint64 kRegionBytesAndBounds = 4 + 16; // RGNDATAHEADER nRgnSiz
 inline constexpr qint64 kGraphicsModeAndScales = 4 + 4 + 4;     // iGraphicsMode, exScale, eyScale
 inline constexpr qint64 kSourceTransformAndBackground = 24 + 4; // xformSrc, crBkColorSrc
 inline constexpr qint64 kPenPatternBitmap = 16; // offBmi, cbBmi, offBits, cbBits: drawn solid
-inline constexpr qint64 kPenHatch = 4;             // elpHatch
-inline constexpr qint64 kPenWidthY32 = 4;          // LOGPEN width.y, unused by GDI
+inline constexpr qint64 kPenHatch = 4;          // elpHatch
+inline constexpr qint64 kPenWidthY32 = 4;       // LOGPEN width.y, unused by GDI
 inline constexpr qint64 kPenWidthY16 = 2;
 inline constexpr qint64 kVertexAlpha = 2;       // TRIVERTEX Alpha: gradients are opaque
 inline constexpr qint64 kFontOrientation32 = 4; // lfOrientation: glyphs follow the escapement
 inline constexpr qint64 kFontPrecisionsAndQuality = 3;       // out and clip precision, quality
 inline constexpr qint64 kRegionObjectHeader = 2 + 2 + 4 + 2; // nextInChain, type, count, size
 inline constexpr qint64 kMaxScanAndBounds = 2 + 8;
-inline constexpr qint64 kScanCountAgain = 2; // a scan repeats its count at its end
-inline constexpr qint64 kReservedWord = 2;   // BitBlt records without a bitmap
-inline constexpr qint64 kColorUsage = 2;     // StretchDIB's ColorUsage: colour tables are RGB
+inline constexpr qint64 kScanCountAgain = 2;     // a scan repeats its count at its end
+inline constexpr qint64 kReservedWord = 2;       // BitBlt records without a bitmap
+inline constexpr qint64 kColorUsage = 2;         // StretchDIB's ColorUsage: colour tables are RGB
 inline constexpr qint64 kColorUsageAndScans = 6; // SetDIBToDev ColorUsage, ScanCount, StartScan
 } // namespace skipped
 
