@@ -35,7 +35,7 @@ std::optional<PeLayout> PeLayout::read(const ByteSource& source) {
     const std::uint16_t sectionCount = le16(*nt, 4 + 2);
     const std::uint16_t optionalHeaderSize = le16(*nt, 4 + 16);
     const std::uint64_t optionalOffset = ntOffset + 4 + kCoffHeaderSize;
-    const std::uint16_t magic = le16(*nt, static_cast<qsizetype>(4 + kCoffHeaderSize));
+    const std::uint16_t magic = le16(*nt, 4 + static_cast<qsizetype>(kCoffHeaderSize));
 
     PeLayout layout;
     layout.fileSize_ = static_cast<std::uint64_t>(std::max<qint64>(source.size(), 0));
@@ -88,10 +88,10 @@ std::optional<PeLayout> PeLayout::read(const ByteSource& source) {
         for (std::uint64_t i = 0; i < readable; ++i) {
             const std::uint64_t at = i * kSectionHeaderSize;
             layout.sections_.push_back(
-                SectionHeader{le32(*table, static_cast<qsizetype>(at + 12)),
-                              le32(*table, static_cast<qsizetype>(at + 8)),
-                              le32(*table, static_cast<qsizetype>(at + 20)),
-                              le32(*table, static_cast<qsizetype>(at + 16))});
+                SectionHeader{le32(*table, static_cast<qsizetype>(at) + 12),
+                              le32(*table, static_cast<qsizetype>(at) + 8),
+                              le32(*table, static_cast<qsizetype>(at) + 20),
+                              le32(*table, static_cast<qsizetype>(at) + 16)});
         }
     }
     return layout;

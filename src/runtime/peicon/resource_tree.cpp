@@ -63,7 +63,7 @@ std::optional<ResourceTree::Directory> ResourceTree::directoryAt(std::uint32_t o
 ResourceTree::Entry ResourceTree::entry(const Directory& dir, std::uint32_t index) {
     const std::uint64_t at = std::uint64_t{index} * kEntrySize;
     return Entry{le32(dir.entries, static_cast<qsizetype>(at)),
-                 le32(dir.entries, static_cast<qsizetype>(at + 4))};
+                 le32(dir.entries, static_cast<qsizetype>(at) + 4)};
 }
 
 std::optional<ResourceTree::Directory>
