@@ -3,7 +3,7 @@
 # found through <program's folder>/../share/zelvia/help, so other prefixes work too.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zelvia)
-set(CPACK_PACKAGE_VERSION 1.52.0281)
+set(CPACK_PACKAGE_VERSION ${ZELVIA_VERSION_TEXT})
 set(CPACK_PACKAGE_VENDOR "The Zelvia developers")
 set(CPACK_PACKAGE_CONTACT "Zelvia developers <zelvia@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "picture viewer and file browser with a Japanese interface")

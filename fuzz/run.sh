@@ -18,10 +18,10 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 build=$repo/build-fuzz
 corpus=${ZELVIA_CORPUS:-$repo/../shared/corpus}
 
+seeds=$(awk -F'\t' -v t="$target" '$1 == t { print $2 }' "$repo/fuzz/seeds.tsv")
 case $target in
-    fuzz_pe_icon) seeds="pe"; max_len=262144 ;;
-    fuzz_load_picture) seeds="bmp gif ico jpeg wmf emf"; max_len=262144 ;;
-    fuzz_metafile) seeds="wmf emf"; max_len=131072 ;;
+    fuzz_pe_icon | fuzz_load_picture) max_len=262144 ;;
+    fuzz_metafile) max_len=131072 ;;
     *) echo "unknown target $target" >&2; exit 2 ;;
 esac
 

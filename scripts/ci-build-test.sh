@@ -4,6 +4,8 @@
 #   ci-build-test.sh BUILD_DIR normal      RelWithDebInfo, benchmarks built too
 #   ci-build-test.sh BUILD_DIR sanitize    ASan + UBSan + LSan (Debug at -O1), any report fails
 #
+# The settings of each mode are the configure preset of that name in CMakePresets.json.
+#
 # A target that fails to build fails the run, but everything else is still built and tested so
 # one run shows every problem. The ctest output is kept in BUILD_DIR/ctest.log.
 # Environment: JOBS (parallel build and test jobs, default the number of cores),
@@ -20,13 +22,8 @@ mode=$2
 jobs=${JOBS:-$(nproc)}
 
 case $mode in
-    normal)
-        config=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
-        ;;
+    normal) ;;
     sanitize)
-        # Line tables are all a stack trace needs and build much faster than full debug info.
-        config=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DZELVIA_SANITIZE=ON
-                -DZELVIA_BUILD_BENCHMARKS=OFF)
         # shellcheck source=ci-sanitizer-env.sh
         source "$repo/scripts/ci-sanitizer-env.sh"
         ;;
@@ -38,7 +35,7 @@ esac
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-if ! cmake -S "$repo" -B "$build" -G Ninja "${config[@]}" >"$log" 2>&1; then
+if ! cmake -S "$repo" --preset "$mode" -B "$build" >"$log" 2>&1; then
     cat "$log" >&2
     exit 1
 fi

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Runs clang-tidy (the checks in .clang-tidy) over every source file under src/, with the
-# compile commands of an existing build, and fails on any finding in src/.
+# compile commands of an existing build, through run-clang-tidy; fails on any finding in src/
+# (the libraries' headers included through their include trees in the build folder count).
 #
 #   ci-clang-tidy.sh BUILD_DIR [FILE...]     FILEs (paths under src/) narrow the run
 #
-# Environment: JOBS (parallel runs, default the number of cores), CLANG_TIDY (the binary).
+# Environment: JOBS (parallel runs, default the number of cores), CLANG_TIDY (the binary),
+# RUN_CLANG_TIDY (the driver).
 set -euo pipefail
 
 if [ $# -lt 1 ]; then
@@ -15,6 +17,7 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
 shift
 tidy=${CLANG_TIDY:-clang-tidy-14}
+driver=${RUN_CLANG_TIDY:-run-clang-tidy-14}
 jobs=${JOBS:-$(nproc)}
 
 if [ ! -f "$build/compile_commands.json" ]; then
@@ -22,49 +25,41 @@ if [ ! -f "$build/compile_commands.json" ]; then
     exit 2
 fi
 
-# Our translation units only: not moc output or other generated files in the build folder.
-mapfile -t files < <(python3 - "$build/compile_commands.json" "$repo/src/" "$@" <<'PY'
-import json, os, sys
-db, prefix, wanted = sys.argv[1], sys.argv[2], [os.path.abspath(f) for f in sys.argv[3:]]
-seen = set()
-for entry in json.load(open(db)):
-    path = os.path.normpath(os.path.join(entry["directory"], entry["file"]))
-    if path.startswith(prefix) and path not in seen and (not wanted or path in wanted):
-        seen.add(path)
-        print(path)
-PY
-)
-if [ ${#files[@]} -eq 0 ]; then
-    echo "no source files under $repo/src in $build/compile_commands.json" >&2
-    exit 2
+# Our translation units only (not moc output or other generated files in the build folder);
+# the driver takes regular expressions on the path.
+escape() { printf '%s' "$1" | sed 's/[][\.*^$+?(){}|]/\\&/g'; }
+patterns=()
+if [ $# -eq 0 ]; then
+    patterns=("^$(escape "$repo/src/")")
+else
+    for f in "$@"; do
+        patterns=("${patterns[@]}" "^$(escape "$(realpath -m "$f")")\$")
+    done
 fi
 
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
-echo "clang-tidy: ${#files[@]} files, $jobs at a time"
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+status=0
+set +o pipefail
+"$driver" -clang-tidy-binary "$(command -v "$tidy")" -p "$build" -j "$jobs" -quiet \
+    -header-filter="^($(escape "$repo/src/")|$(escape "$build/include/"))" "${patterns[@]}" 2>&1 |
+    sed 's/\x1b\[[0-9;]*m//g' >"$log"
+status=${PIPESTATUS[0]}
+set -o pipefail
 
-# One log per file, so parallel runs do not interleave; the exit status marks a failed file.
-export tidy build out repo
-printf '%s\n' "${files[@]}" | xargs -P "$jobs" -I{} bash -c '
-    f=$1
-    log=$out/$(echo "$f" | tr / _).log
-    if ! "$tidy" -p "$build" --quiet --header-filter="^$repo/src/" "$f" >"$log" 2>&1; then
-        touch "$log.failed"
-    fi
-' _ {}
-
-failed=0
-for log in "$out"/*.log; do
-    if [ -e "$log.failed" ]; then
-        failed=$((failed + 1))
-        # Drop the "N warnings generated" chatter about system headers.
-        grep -v -E '^[0-9]+ warnings? (and [0-9]+ errors? )?generated\.$' "$log" || true
-    fi
-done
+# Only the findings and what explains them: not the command lines the driver echoes, nor the
+# "N warnings generated" chatter about system headers.
+grep -v -E -e '^[0-9]+ warnings? (and [0-9]+ errors? )?generated\.$' \
+    -e "^$(escape "$(command -v "$tidy")") " -e '^Running clang-tidy for ' -e '^Suppressed ' \
+    -e '^Use -header-filter' "$log" || true
 
 # A finding in a header shows once per file including it: count each place once.
 # (grep finds nothing in a clean run; that is no error)
-findings=$(cat "$out"/*.log | { grep -E '^/[^ ]+:[0-9]+:[0-9]+: (warning|error): ' || true; } |
-    sort -u | wc -l)
-echo "clang-tidy: $findings findings, $failed of ${#files[@]} files failed"
-[ "$failed" -eq 0 ]
+findings=$({ grep -E '^/[^ ]+:[0-9]+:[0-9]+: (warning|error): ' "$log" || true; } | sort -u | wc -l)
+files=$({ grep -c -E "^(Running clang-tidy for |$(escape "$(command -v "$tidy")") )" "$log" || true; })
+echo "clang-tidy: $findings findings over $files files"
+if [ "$files" -eq 0 ]; then
+    echo "no source files under $repo/src in $build/compile_commands.json" >&2
+    exit 2
+fi
+[ "$status" -eq 0 ] && [ "$findings" -eq 0 ]

@@ -20,26 +20,22 @@ corpus=${ZELVIA_CORPUS:-$repo/../shared/corpus}
 # shellcheck source=ci-sanitizer-env.sh
 source "$repo/scripts/ci-sanitizer-env.sh"
 
-# The same seed folders as fuzz/run.sh and fuzz/replay/CMakeLists.txt.
-declare -A seeds=(
-    [fuzz_pe_icon]="pe"
-    [fuzz_load_picture]="bmp gif ico jpeg wmf emf"
-    [fuzz_metafile]="wmf emf"
-)
+# The seed folders of each target.
+declare -A seeds=()
 targets=()
-for target in fuzz_pe_icon fuzz_load_picture fuzz_metafile; do
-    if [ -f "$repo/fuzz/$target.cpp" ]; then
+while IFS=$'\t' read -r target folders; do
+    if [[ "$target" == fuzz_* ]] && [ -f "$repo/fuzz/$target.cpp" ]; then
+        seeds[$target]=$folders
         targets+=("$target")
     fi
-done
+done <"$repo/fuzz/seeds.tsv"
 
-# Debug (-O0, line tables only) builds fastest; the inputs run once, so speed hardly matters.
+# The fuzz preset: Debug (-O0, line tables only) builds fastest; the inputs run once, so speed
+# hardly matters.
 log=$(mktemp)
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/zelvia-ci-fuzz.XXXXXX")
 trap 'rm -rf "$log" "$scratch"' EXIT
-if ! CC=clang-14 CXX=clang++-14 cmake -S "$repo" -B "$build" -G Ninja \
-        -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DZELVIA_BUILD_FUZZERS=ON \
-        -DBUILD_TESTING=OFF -DZELVIA_BUILD_BENCHMARKS=OFF >"$log" 2>&1; then
+if ! cmake -S "$repo" --preset fuzz -B "$build" >"$log" 2>&1; then
     cat "$log" >&2
     exit 1
 fi

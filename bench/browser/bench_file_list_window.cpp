@@ -6,7 +6,7 @@
 #include "app/frm_main.h"
 #include "app/module1.h"
 #include "runtime/fs/drives.h"
-#include "runtime/scripted_host.h"
+#include "support/scripted_host.h"
 
 #include <QApplication>
 #include <QDir>

@@ -9,7 +9,7 @@
 #include "runtime/fs/drives.h"
 #include "runtime/fs/native_path.h"
 #include "runtime/imaging/raster_picture.h"
-#include "runtime/scripted_host.h"
+#include "support/scripted_host.h"
 
 #include <QApplication>
 #include <QCoreApplication>

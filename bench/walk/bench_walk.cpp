@@ -11,7 +11,7 @@
 #include "app/module1.h"
 #include "runtime/fs/drives.h"
 #include "runtime/lookahead/look_ahead.h"
-#include "runtime/scripted_host.h"
+#include "support/scripted_host.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -12,15 +12,20 @@
 namespace zelvia {
 
 namespace {
-frmMain* g_mainForm = nullptr;
+std::unique_ptr<frmMain> g_mainForm;
 } // namespace
 
 frmMain* MainForm() {
-    return g_mainForm;
+    return g_mainForm.get();
 }
 
-void setMainForm(frmMain* form) {
-    g_mainForm = form;
+frmMain& createMainForm(rt::DriveSource& drives) {
+    g_mainForm = std::make_unique<frmMain>(drives);
+    return *g_mainForm;
+}
+
+void destroyMainForm() {
+    g_mainForm.reset();
 }
 
 frmMain::frmMain(rt::DriveSource& drives)
@@ -32,9 +37,10 @@ frmMain::frmMain(rt::DriveSource& drives)
       lblLastDay(fraFile.box(), QStringLiteral("最終更新日：")),
       lblHeight(fraFile.box(), QStringLiteral("縦(ﾋﾟｸｾﾙ)：")),
       lblWidth(fraFile.box(), QStringLiteral("横(ﾋﾟｸｾﾙ)：")),
-      picOut(client(), rt::PictureBox::ScaleMode::Pixels, false, true), Frame2(client()),
-      picFil(Frame2.box()), picDir(Frame2.box()), picDrv(Frame2.box(), drives),
-      picComb(Frame2.box()), picTest(client(), rt::PictureBox::ScaleMode::Twips, true, false),
+      picOut(client(), {.scaleMode = rt::PictureBox::ScaleMode::Pixels, .autoRedraw = true}),
+      Frame2(client()), picFil(Frame2.box()), picDir(Frame2.box()), picDrv(Frame2.box(), drives),
+      picComb(Frame2.box()),
+      picTest(client(), {.scaleMode = rt::PictureBox::ScaleMode::Twips, .autoSize = true}),
       mnuFile(addMenu(QStringLiteral("ファイル(&F)"))),
       mnuPrint(mnuFile, QStringLiteral("印刷(&P)"), QKeySequence(Qt::Key_F4)),
       mnuBar1(mnuFile, QStringLiteral("-")), mnuEnd(mnuFile, QStringLiteral("Zelviaの終了(&E)")),

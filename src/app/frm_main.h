@@ -123,10 +123,16 @@ private:
 
     void layOut();
     void connectEvents();
+
+    // Set while the drive list is being brought back to the start drive, so that a start drive
+    // that cannot be opened either is reported once more and not retried without end.
+    bool restoringDrive_ = false;
 };
 
-// The main window while the program runs (nullptr before Main and after Unload).
+// The main window while the program runs (nullptr before Main and after Unload). The form
+// is created and destroyed by Module1 only.
 frmMain* MainForm();
-void setMainForm(frmMain* form);
+frmMain& createMainForm(rt::DriveSource& drives);
+void destroyMainForm();
 
 } // namespace zelvia

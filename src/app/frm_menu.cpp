@@ -15,9 +15,9 @@ std::unique_ptr<frmMenu> g_carrier;
 
 frmMenu::frmMenu()
     : mnuPopUp(addMenu(QStringLiteral("PopUp Menu"))),
-      pmnuPrint(mnuPopUp, QStringLiteral("印刷(&P)"), {}, false),
-      pmnuCopy(mnuPopUp, QStringLiteral("コピー(&C)"), {}, false),
-      mnuDelete(mnuPopUp, QStringLiteral("削除(&D)"), {}, false) {
+      pmnuPrint(mnuPopUp, QStringLiteral("印刷(&P)"), {}, rt::MenuItem::Raise::OnChooseOnly),
+      pmnuCopy(mnuPopUp, QStringLiteral("コピー(&C)"), {}, rt::MenuItem::Raise::OnChooseOnly),
+      mnuDelete(mnuPopUp, QStringLiteral("削除(&D)"), {}, rt::MenuItem::Raise::OnChooseOnly) {
     setCaption(QStringLiteral("frmMenu"));
     pmnuPrint.Click.connect([this] { pmnuPrint_Click(); });
     pmnuCopy.Click.connect([this] { pmnuCopy_Click(); });

@@ -1,6 +1,5 @@
 #include "app/module1.h"
 #include "runtime/fs/drives.h"
-#include "runtime/help/help_viewer.h"
 #include "runtime/qt_host.h"
 #include "runtime/toolkit_texts.h"
 
@@ -15,7 +14,6 @@ int main(int argc, char** argv) {
     zelvia::rt::installToolkitTexts();
 
     zelvia::rt::QtHost host;
-    host.setHelpOpener(&zelvia::rt::showHelp);
     zelvia::rt::setHost(&host);
 
     zelvia::rt::SystemDriveSource drives;

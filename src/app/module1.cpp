@@ -6,30 +6,22 @@
 #include "runtime/host.h"
 
 #include <QMainWindow>
-#include <memory>
 
 namespace zelvia::Module1 {
-
-namespace {
-std::unique_ptr<frmMain> g_form;
-} // namespace
 
 void Main(rt::DriveSource& drives) {
     ShortPathMode = rt::False;
     FolderPath.clear();
 
-    // 1. Load the main window; loading runs Form_Load.
-    g_form = std::make_unique<frmMain>(drives);
-    frmMain& f = *g_form;
-    setMainForm(&f);
+    // Loading runs Form_Load, which fills the lists before the window has its size.
+    frmMain& f = createMainForm(drives);
     rt::host().setMainWindow(f.window());
     f.Form_Load();
 
-    // 2. Outer size.
+    // Outer size, in twips.
     f.setHeight(4830);
     f.setWidth(7980);
 
-    // 3. Tooltips, in this order.
     f.picDrv.setToolTipText(QStringLiteral("表示するファイルが格納されているドライブを指定します"));
     f.picDir.setToolTipText(QStringLiteral("表示するファイルが格納されているフォルダを指定します"));
     f.picFil.setToolTipText(QStringLiteral("表示するファイルを指定します"));
@@ -44,31 +36,28 @@ void Main(rt::DriveSource& drives) {
     f.lblLine.setToolTipText(QStringLiteral("指定したファイルのコマンドラインを表示します"));
     f.lblWidth.setToolTipText(QStringLiteral("指定したファイルの幅をピクセル値で表示します"));
 
-    // 4. Cancelling the printer dialog raises error 32755, which printing takes as a quiet stop.
+    // Cancelling the printer dialog raises error 32755, which printing takes as a quiet stop.
     f.cmdPicture.CancelError = rt::True;
 
-    // 5. Attribute flags of the file list.
+    // The file list shows normal files only.
     f.picFil.setNormal(rt::True);
     f.picFil.setArchive(rt::False);
     f.picFil.setSystem(rt::False);
     f.picFil.setHidden(rt::False);
     f.picFil.setReadOnly(rt::False);
 
-    // 6, 7. Help.
     f.setHelpContextID(9);
     rt::App().HelpFile = QStringLiteral("Vistrel.hlp");
 
-    // 8. Show.
     f.Show();
 
-    // 9.
+    // The menu starts unchecked, so the path line starts long whatever happened while loading.
     ShortPathMode = rt::False;
 }
 
 void Unload() {
     UnloadMenuCarrier();
-    setMainForm(nullptr);
-    g_form.reset();
+    destroyMainForm();
     ShortPathMode = rt::False;
     FolderPath.clear();
     rt::App().HelpFile.clear();

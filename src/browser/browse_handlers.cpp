@@ -10,10 +10,6 @@
 namespace zelvia {
 
 namespace {
-// Set while the drive list is being brought back to the start drive, so that a start drive
-// that cannot be opened either is reported once more and not retried without end.
-bool g_restoringDrive = false;
-
 // The short form of the open folder, worked out once per folder change: choosing files in the
 // folder rewrites the path line without reading the folders above it again.
 struct ShortForm {
@@ -46,7 +42,7 @@ void frmMain::picDrv_Change() {
     const auto onError = [this] {
         rt::MsgBox(QStringLiteral("ディスクの準備をしてください。"), rt::style::Critical,
                    QStringLiteral("ディスクエラー"));
-        if (g_restoringDrive) {
+        if (restoringDrive_) {
             return;
         }
         if (picDrv.mountPointOf(DriveORG).isEmpty()) {
@@ -54,14 +50,14 @@ void frmMain::picDrv_Change() {
             rt::MsgBox(QStringLiteral("ディスクの準備をしてください。"), rt::style::Critical,
                        QStringLiteral("ディスクエラー"));
         } else {
-            g_restoringDrive = true;
+            restoringDrive_ = true;
             try {
                 picDrv.setDrive(DriveORG);
             } catch (...) {
-                g_restoringDrive = false;
+                restoringDrive_ = false;
                 throw;
             }
-            g_restoringDrive = false;
+            restoringDrive_ = false;
         }
         // When the start drive could not be opened either, the drive list goes back to the
         // drive whose folder the folder and file lists still show.

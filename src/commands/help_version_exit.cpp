@@ -2,6 +2,7 @@
 #include "runtime/app_object.h"
 #include "runtime/basic_types.h"
 #include "runtime/host.h"
+#include "zelvia_version.h"
 
 namespace zelvia {
 
@@ -18,7 +19,8 @@ void frmMain::mnuReference_Click() {
 }
 
 void frmMain::mnuVersion_Click() {
-    const QString text = QStringLiteral("Zelvia Ver.1.52.0281") + QStringLiteral("\r\n\r\n") +
+    const QString text = QStringLiteral("Zelvia Ver." ZELVIA_VERSION_TEXT) +
+                         QStringLiteral("\r\n\r\n") +
                          QStringLiteral("Copyright (C) 2026 Zelvia の開発者たち (MIT ライセンス)");
     rt::MsgBox(text, rt::style::OkOnly, QStringLiteral("バージョン情報"));
 }

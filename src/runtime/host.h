@@ -12,7 +12,8 @@ class QWidget;
 namespace zelvia::rt {
 
 // Everything modal or outside the main window goes through the host, so that the program's
-// logic never blocks in a test. The real host shows Qt dialogs; tests use ScriptedHost.
+// logic never blocks in a test. The real host shows Qt dialogs; tests use a scripted one
+// (tests/support/scripted_host.h).
 class Host {
 public:
     Host() = default;

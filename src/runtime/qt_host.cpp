@@ -2,6 +2,7 @@
 
 #include "runtime/basic_types.h"
 #include "runtime/fs/native_path.h"
+#include "runtime/help/help_viewer.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -47,9 +48,7 @@ void QtHost::deleteFailed(const QString& path, const QString& reason) {
 }
 
 void QtHost::showHelp(const QString& helpFile, int command, std::uint32_t data) {
-    if (helpOpener_ != nullptr) {
-        helpOpener_(owner_, helpFile, command, data);
-    }
+    rt::showHelp(owner_, helpFile, command, data);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #include "runtime/host.h"
 
 #include <QPointer>
+#include <QWidget>
 
 namespace zelvia::rt {
 
@@ -18,14 +19,8 @@ public:
     QAction* popupMenu(QMenu& menu, const QPoint& globalPos) override;
     void endProgram(int exitCode) override;
 
-    // How the help viewer is opened; installed by the program at start.
-    using HelpOpener = void (*)(QWidget* owner, const QString& helpFile, int command,
-                                std::uint32_t data);
-    void setHelpOpener(HelpOpener opener) { helpOpener_ = opener; }
-
 private:
     QPointer<QWidget> owner_;
-    HelpOpener helpOpener_ = nullptr;
 };
 
 } // namespace zelvia::rt

@@ -1,8 +1,8 @@
 target_sources(zelvia_runtime PRIVATE
-    runtime_error.h picture.h basic_types.h event.h
+    event.h
     app_object.cpp app_object.h host.h
     toolkit_texts.cpp toolkit_texts.h
-    qt_host.cpp qt_host.h scripted_host.cpp scripted_host.h
+    qt_host.cpp qt_host.h
     screen.cpp screen.h
     load_picture.cpp load_picture.h
     file_info.cpp file_info.h

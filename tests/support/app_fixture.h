@@ -2,7 +2,7 @@
 
 #include "app/frm_main.h"
 #include "runtime/fs/drives.h"
-#include "runtime/scripted_host.h"
+#include "support/scripted_host.h"
 
 #include <QImage>
 #include <QTemporaryDir>

@@ -15,6 +15,20 @@ std::optional<QString> corpusDir() {
     return QDir(dir).absolutePath();
 }
 
+const std::map<QString, QString>& knownRefusals() {
+    static const std::map<QString, QString> refusals = {
+        {QStringLiteral("bmp/pillow/clipboard.dib"),
+         QStringLiteral("a DIB without file header, which is not required")},
+        {QStringLiteral("ico/pillow/deerstalker.cur"),
+         QStringLiteral("a cursor, not one of the seven picture formats")},
+        {QStringLiteral("jpeg/libjpeg-turbo/monkey12.jpg"),
+         QStringLiteral("12-bit samples; the JPEG decoder takes 8-bit ones only")},
+        {QStringLiteral("jpeg/gdk-pixbuf/bug775218.jpg"),
+         QStringLiteral("bytes between SOI and the first marker: not recognised as a JPEG")},
+    };
+    return refusals;
+}
+
 std::vector<CorpusEntry> corpusEntries(const QString& prefix) {
     std::vector<CorpusEntry> out;
     const auto dir = corpusDir();

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -20,6 +21,10 @@ struct CorpusEntry {
 
 // The rows of MANIFEST.tsv whose path starts with `prefix` (e.g. "bmp/").
 std::vector<CorpusEntry> corpusEntries(const QString& prefix);
+
+// Files MANIFEST.tsv marks valid that the program refuses, each with the reason. Any other
+// valid file refused fails the corpus tests, and so does a file listed here that loads.
+const std::map<QString, QString>& knownRefusals();
 
 } // namespace zelvia::test
 

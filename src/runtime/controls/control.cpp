@@ -60,10 +60,13 @@ std::int16_t shiftOf(Qt::KeyboardModifiers m) {
 
 class MouseFilter final : public QObject {
 public:
-    MouseFilter(QObject* parent, std::function<void(const MouseArgs&)> onUp, bool eatRightPress,
-                bool consumeRelease)
-        : QObject(parent), onUp_(std::move(onUp)), eatRightPress_(eatRightPress),
-          consumeRelease_(consumeRelease) {}
+    enum class RightPress { Deliver, Swallow };
+
+    MouseFilter(QObject* parent, std::function<void(const MouseArgs&)> onUp, RightPress rightPress,
+                Control::Release release)
+        : QObject(parent), onUp_(std::move(onUp)),
+          eatRightPress_(rightPress == RightPress::Swallow),
+          consumeRelease_(release == Control::Release::Consume) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -124,7 +127,7 @@ void Control::setToolTipText(const QString& text) {
 }
 
 void Control::watchMouse(QWidget* target, double twipsPerUnitX, double twipsPerUnitY,
-                         bool consumeRelease) {
+                         Release release) {
     const double sx = Screen::TwipsPerPixelX() / twipsPerUnitX;
     const double sy = Screen::TwipsPerPixelY() / twipsPerUnitY;
     target->installEventFilter(new MouseFilter(
@@ -133,11 +136,12 @@ void Control::watchMouse(QWidget* target, double twipsPerUnitX, double twipsPerU
             MouseUp.raise(
                 {a.button, a.shift, static_cast<float>(a.x * sx), static_cast<float>(a.y * sy)});
         },
-        false, consumeRelease));
+        MouseFilter::RightPress::Deliver, release));
 }
 
 void Control::ignoreRightPress(QWidget* target) {
-    target->installEventFilter(new MouseFilter(target, {}, true, false));
+    target->installEventFilter(
+        new MouseFilter(target, {}, MouseFilter::RightPress::Swallow, Release::PassOn));
 }
 
 } // namespace zelvia::rt

@@ -16,6 +16,9 @@ void runGuarded(const std::function<void()>& handler);
 // a MouseUp event.
 class Control {
 public:
+    // Whether a watched widget's mouse release goes on to its parent (see watchMouse).
+    enum class Release { Consume, PassOn };
+
     explicit Control(QWidget* widget);
     Control(const Control&) = delete;
     Control& operator=(const Control&) = delete;
@@ -38,9 +41,10 @@ public:
 protected:
     // Reports mouse releases on `target` (the widget itself or a view's viewport) as MouseUp,
     // with the position in the control's scale units (twips per unit given).
-    // A consumed release does not travel on to the parent widget (labels inside a frame).
+    // A consumed release does not travel on to the parent widget (labels inside a frame); list
+    // views pass it on, as their own selection handling needs it.
     void watchMouse(QWidget* target, double twipsPerUnitX, double twipsPerUnitY,
-                    bool consumeRelease = true);
+                    Release release = Release::Consume);
     // Swallows right-button presses on `target`, so a right-click never changes a selection.
     void ignoreRightPress(QWidget* target);
 

@@ -54,7 +54,7 @@ FileList::FileList(QWidget* parent)
     view_->setTextElideMode(Qt::ElideMiddle);
     view_->setFocusPolicy(Qt::StrongFocus);
     view_->setAccessibleName(QStringLiteral("ファイル一覧"));
-    watchMouse(view_->viewport(), 1.0, 1.0, false);
+    watchMouse(view_->viewport(), 1.0, 1.0, Release::PassOn);
     ignoreRightPress(view_->viewport());
     view_->viewport()->installEventFilter(new BeforePaint(view_, [this] { ensureListed(); }));
     // A click, a key that moves the selection or type-ahead selects a row; that choice is the

@@ -94,7 +94,7 @@ FolderList::FolderList(QWidget* parent)
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view_->setFocusPolicy(Qt::StrongFocus);
     view_->setAccessibleName(QStringLiteral("フォルダ一覧"));
-    watchMouse(view_->viewport(), 1.0, 1.0, false);
+    watchMouse(view_->viewport(), 1.0, 1.0, Release::PassOn);
     ignoreRightPress(view_->viewport());
     QObject::connect(view_, &QAbstractItemView::doubleClicked, view_,
                      [this](const QModelIndex& index) { openEntry(index.row()); });

@@ -8,8 +8,7 @@
 
 namespace zelvia::rt {
 
-MenuItem::MenuItem(QMenu* menu, const QString& caption, const QKeySequence& shortcut,
-                   bool raiseOnTrigger) {
+MenuItem::MenuItem(QMenu* menu, const QString& caption, const QKeySequence& shortcut, Raise raise) {
     if (caption == QLatin1String("-")) {
         action_ = menu->addSeparator();
         return;
@@ -19,7 +18,7 @@ MenuItem::MenuItem(QMenu* menu, const QString& caption, const QKeySequence& shor
         action_->setShortcut(shortcut);
         action_->setShortcutContext(Qt::WindowShortcut);
     }
-    if (raiseOnTrigger) {
+    if (raise == Raise::OnTrigger) {
         QObject::connect(action_, &QAction::triggered, action_, [this](bool checked) {
             // Qt flips a checkable item before it reports the choice; the check mark here
             // belongs to the program, which sets it in the Click handler.

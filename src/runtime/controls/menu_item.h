@@ -16,10 +16,11 @@ namespace zelvia::rt {
 // event raised when the user chooses it. A separator is an item with the caption "-".
 class MenuItem {
 public:
-    // With raiseOnTrigger false the item raises Click only through choose(): a popup run by the
-    // host reports the chosen item instead.
+    // An item of a popup run by the host raises Click only through choose(): the host reports
+    // the chosen item instead of triggering it.
+    enum class Raise { OnTrigger, OnChooseOnly };
     MenuItem(QMenu* menu, const QString& caption, const QKeySequence& shortcut = {},
-             bool raiseOnTrigger = true);
+             Raise raise = Raise::OnTrigger);
     MenuItem(const MenuItem&) = delete;
     MenuItem& operator=(const MenuItem&) = delete;
 

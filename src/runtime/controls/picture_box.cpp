@@ -7,11 +7,12 @@
 
 namespace zelvia::rt {
 
-PictureBox::PictureBox(QWidget* parent, ScaleMode scaleMode, bool autoSize, bool autoRedraw)
+PictureBox::PictureBox(QWidget* parent, Options options)
     : Control(new PictureBoxWidget(parent)), box_(static_cast<PictureBoxWidget*>(widget())),
-      scaleMode_(scaleMode), autoSize_(autoSize), autoRedraw_(autoRedraw) {
-    watchMouse(box_, scaleMode == ScaleMode::Pixels ? Screen::TwipsPerPixelX() : 1.0,
-               scaleMode == ScaleMode::Pixels ? Screen::TwipsPerPixelY() : 1.0);
+      scaleMode_(options.scaleMode), autoSize_(options.autoSize), autoRedraw_(options.autoRedraw) {
+    const bool pixels = scaleMode_ == ScaleMode::Pixels;
+    watchMouse(box_, pixels ? Screen::TwipsPerPixelX() : 1.0,
+               pixels ? Screen::TwipsPerPixelY() : 1.0);
 }
 
 void PictureBox::resetCanvas() {

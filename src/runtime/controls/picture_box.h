@@ -21,8 +21,13 @@ struct PaintArgs {
 class PictureBox final : public Control {
 public:
     enum class ScaleMode { Twips, Pixels };
+    struct Options {
+        ScaleMode scaleMode = ScaleMode::Twips;
+        bool autoSize = false;
+        bool autoRedraw = false;
+    };
 
-    PictureBox(QWidget* parent, ScaleMode scaleMode, bool autoSize, bool autoRedraw);
+    PictureBox(QWidget* parent, Options options);
 
     [[nodiscard]] const PicturePtr& Picture() const { return picture_; }
     // Assigning shows the picture at its natural size from the top-left corner (AutoRedraw) and

@@ -19,7 +19,16 @@ QString joined(const QString& folder, const QString& name) {
     return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
 }
 
+QStringList& addedFolders() {
+    static QStringList folders;
+    return folders;
+}
+
 } // namespace
+
+void addHelpSearchFolder(const QString& folder) {
+    addedFolders().append(folder);
+}
 
 QString bookFolderName(const QString& helpFileName) {
     QString name = helpFileName;
@@ -52,9 +61,9 @@ QStringList helpSearchFolders() {
 #ifdef ZELVIA_DATADIR
     add(QStringLiteral(ZELVIA_DATADIR "/help"));
 #endif
-#ifdef ZELVIA_SOURCE_HELPDIR
-    add(QStringLiteral(ZELVIA_SOURCE_HELPDIR));
-#endif
+    for (const QString& folder : addedFolders()) {
+        add(folder);
+    }
     return folders;
 }
 

@@ -11,18 +11,23 @@ namespace zelvia::rt {
 //
 // A bare file name is looked up in these folders, in order; the first that holds
 // <folder>/<stem>/index.html wins:
-//   1. the program's folder (QCoreApplication::applicationDirPath())
-//   2. <program's folder>/../share/zelvia/help   (installed layout, whatever the prefix)
-//   3. the data folder chosen at build time, <datadir>/zelvia/help
-//   4. data/help of the source tree (running from the build tree)
-// A name with a folder part is looked up in that folder only.
+//   - the program's folder (QCoreApplication::applicationDirPath())
+//   - <program's folder>/../share/zelvia/help: the installed layout, whatever the prefix, and
+//     the build tree, which mirrors it
+//   - the data folder chosen at build time, <datadir>/zelvia/help
+//   - folders added with addHelpSearchFolder (tests point it at their own book)
+// A name with a folder part is looked up in that folder only. The program never looks in the
+// source tree it was built from: an installed copy must not depend on the build machine.
 
 // "Vistrel.hlp" -> "Vistrel"; the extension is matched without regard to case. Returns an
 // empty string for names that cannot name a book ("", ".hlp", ".", "..").
 QString bookFolderName(const QString& helpFileName);
 
-// The folders of rules 1 to 4, in order, without duplicates.
+// The folders above, in order, without duplicates.
 QStringList helpSearchFolders();
+
+// Adds a folder to search after the others, for the rest of the process.
+void addHelpSearchFolder(const QString& folder);
 
 // The book folder for `helpFileName` in the first of `folders` that holds it, or empty.
 QString findHelpBookIn(const QStringList& folders, const QString& helpFileName);

@@ -1,6 +1,7 @@
 #include "runtime/imaging/byte_source.h"
 
 #include "runtime/fs/native_path.h"
+#include "runtime/imaging/le_bytes.h"
 #include "runtime/runtime_error.h"
 
 #include <algorithm>
@@ -62,6 +63,26 @@ ByteSourcePtr fileSource(const ReadOnlyFile& file) {
         throw RuntimeError(err::PathAccess);
     }
     return std::make_shared<FileSource>(fd, file.size());
+}
+
+std::optional<QByteArray> readExactly(const ByteSource& source, std::uint64_t offset,
+                                      std::uint64_t length) {
+    const qint64 size = source.size();
+    if (size < 0 || !rangeFits(offset, length, static_cast<std::uint64_t>(size))) {
+        return std::nullopt;
+    }
+    if (length == 0) {
+        return QByteArray();
+    }
+    try {
+        QByteArray bytes = source.readAt(static_cast<qint64>(offset), static_cast<qint64>(length));
+        if (static_cast<std::uint64_t>(bytes.size()) != length) {
+            return std::nullopt; // the file shrank while we read it
+        }
+        return bytes;
+    } catch (const RuntimeError&) {
+        return std::nullopt;
+    }
 }
 
 ChunkReader::ChunkReader(const ByteSource& source, qint64 begin, qint64 end, qint64 chunkSize)

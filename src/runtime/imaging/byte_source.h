@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace zelvia::rt {
 class ReadOnlyFile;
@@ -26,6 +28,11 @@ public:
 };
 
 using ByteSourcePtr = std::shared_ptr<const ByteSource>;
+
+// Exactly `length` bytes at `offset`, or nothing when any of them lies outside the source or
+// cannot be read: for parsers that read only the headers and parts they need.
+std::optional<QByteArray> readExactly(const ByteSource& source, std::uint64_t offset,
+                                      std::uint64_t length);
 
 ByteSourcePtr memorySource(QByteArray bytes);
 

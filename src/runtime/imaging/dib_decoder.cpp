@@ -303,9 +303,13 @@ qint64 decodeDibPixels(const ByteSource& source, const DibInfo& info, RowSink& s
         return decodeRle(source, info, sink);
     case DibCoding::Rgb:
     case DibCoding::Bitfields:
-        break;
+        return decodeUncompressed(source, info, sink);
+    case DibCoding::Jpeg:
+    case DibCoding::Png:
+        break; // whole pictures, decoded by their own readers
     }
-    return decodeUncompressed(source, info, sink);
+    sink.finish();
+    return 0;
 }
 
 } // namespace zelvia::rt::imaging

@@ -22,12 +22,17 @@ QImage allocateImage(int width, int height) {
 FullImageSink::FullImageSink(int width, int height) : image_(allocateImage(width, height)) {}
 
 void FullImageSink::putRow(int y, const QRgb* row) {
+    putRowSpan(y, row, 0, image_.width());
+}
+
+// The image starts transparent, so a sparse row only costs the stretch it holds.
+void FullImageSink::putRowSpan(int y, const QRgb* row, int from, int to) {
     if (y < 0 || y >= image_.height()) {
         return;
     }
     auto* out = reinterpret_cast<QRgb*>(image_.scanLine(y));
-    const int w = image_.width();
-    for (int x = 0; x < w; ++x) {
+    const int end = std::min(to, image_.width());
+    for (int x = std::max(from, 0); x < end; ++x) {
         const QRgb p = row[x];
         out[x] = qAlpha(p) == 255 ? p : qPremultiply(p);
     }

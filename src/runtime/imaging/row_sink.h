@@ -37,6 +37,7 @@ class FullImageSink final : public RowSink {
 public:
     FullImageSink(int width, int height);
     void putRow(int y, const QRgb* row) override;
+    void putRowSpan(int y, const QRgb* row, int from, int to) override;
     [[nodiscard]] QImage image() && { return std::move(image_); }
 
 private:

@@ -19,8 +19,9 @@ struct DibOptions {
     bool keepAlpha = false;      // 32-bit pixels carry straight alpha (AlphaBlend)
 };
 
-// Decodes a device-independent bitmap: `info` is the BITMAPINFO (header, masks, colour table),
-// `bits` the pixel rows. Uncompressed 1/4/8/16/24/32-bit, RLE4/RLE8, and embedded JPEG/PNG.
+// Decodes a device-independent bitmap with the raster loader's DIB decoder: `info` is the
+// BITMAPINFO (header, masks, colour table), `bits` the pixel rows. Uncompressed
+// 1/2/4/8/16/24/32-bit, RLE4/RLE8/RLE24, and embedded JPEG/PNG.
 // Bitmaps needing more than kMaxDecodedBytes give TooLarge; rows missing from `bits` stay black.
 DibImage decodeDib(QByteArrayView info, QByteArrayView bits, DibOptions options = {});
 

@@ -136,9 +136,9 @@ std::optional<QTransform> readXform(ByteReader& r) {
 
 // RGNDATA: header (size, type, count, bytes, bounds) and `count` rectangles.
 QPainterPath readRegion(ByteReader r) {
-    r.skip(8);
+    r.skip(skipped::kRegionSizeAndType);
     const qint64 count = r.u32();
-    r.skip(4 + 16);
+    r.skip(skipped::kRegionBytesAndBounds);
     r.require(count, 16);
     QPainterPath path;
     path.setFillRule(Qt::WindingFill);
@@ -162,11 +162,12 @@ private:
     void setObject(std::uint32_t index, GdiObject object);
     void selectObject(std::uint32_t index);
     [[nodiscard]] const LogBrush* brushAt(std::uint32_t index) const;
-    void polyPoly(std::uint32_t type, ByteReader& r, bool wide);
-    void text(ByteReader& r, qint64 emrTextAt, bool wide, unsigned optionsOverride = 0);
+    void polyPoly(std::uint32_t type, ByteReader& r, Coords coords);
+    void text(ByteReader& r, qint64 emrTextAt, Chars encoding, unsigned optionsOverride = 0);
     void smallText(ByteReader& r);
     void bitmap(std::uint32_t type, ByteReader& r);
-    void patternBrush(ByteReader& r, bool mono);
+    enum class Pattern { Colour, Monochrome };
+    void patternBrush(ByteReader& r, Pattern pattern);
     void extCreatePen(ByteReader& r);
     void gradientFill(ByteReader& r);
     DibImage dibAt(ByteReader& r, qint64 offBmi, qint64 cbBmi, qint64 offBits, qint64 cbBits,
@@ -202,49 +203,49 @@ void EmfPlayer::selectObject(std::uint32_t index) {
             return b;
         };
         switch (stock) {
-        case 0:
+        case gdi::WHITE_BRUSH:
             device_.selectBrush(solid(255));
             break;
-        case 1:
+        case gdi::LTGRAY_BRUSH:
             device_.selectBrush(solid(192));
             break;
-        case 2:
+        case gdi::GRAY_BRUSH:
             device_.selectBrush(solid(128));
             break;
-        case 3:
+        case gdi::DKGRAY_BRUSH:
             device_.selectBrush(solid(64));
             break;
-        case 4:
+        case gdi::BLACK_BRUSH:
             device_.selectBrush(solid(0));
             break;
-        case 5: {
+        case gdi::NULL_BRUSH: {
             LogBrush b;
             b.style = gdi::BS_NULL;
             device_.selectBrush(b);
             break;
         }
-        case 6:
-        case 7:
-        case 8: {
+        case gdi::WHITE_PEN:
+        case gdi::BLACK_PEN:
+        case gdi::NULL_PEN: {
             LogPen p;
-            p.color = stock == 6 ? Qt::white : Qt::black;
-            p.style = stock == 8 ? gdi::PS_NULL : gdi::PS_SOLID;
+            p.color = stock == gdi::WHITE_PEN ? Qt::white : Qt::black;
+            p.style = stock == gdi::NULL_PEN ? gdi::PS_NULL : gdi::PS_SOLID;
             device_.selectPen(p);
             break;
         }
-        case 10:
-        case 11:
-        case 12:
-        case 13:
-        case 14:
-        case 16:
-        case 17:
+        case gdi::OEM_FIXED_FONT:
+        case gdi::ANSI_FIXED_FONT:
+        case gdi::ANSI_VAR_FONT:
+        case gdi::SYSTEM_FONT:
+        case gdi::DEVICE_DEFAULT_FONT:
+        case gdi::SYSTEM_FIXED_FONT:
+        case gdi::DEFAULT_GUI_FONT:
             device_.selectFont(LogFont{});
             break;
-        case 18:
+        case gdi::DC_BRUSH: // the DC colours start white and black
             device_.selectBrush(solid(255));
             break;
-        case 19:
+        case gdi::DC_PEN:
             device_.selectPen(LogPen{});
             break;
         default:
@@ -273,8 +274,8 @@ DibImage EmfPlayer::dibAt(ByteReader& r, qint64 offBmi, qint64 cbBmi, qint64 off
     return decodeDib(r.at(offBmi, cbBmi), r.at(offBits, cbBits), options);
 }
 
-void EmfPlayer::polyPoly(std::uint32_t type, ByteReader& r, bool wide) {
-    r.skip(16);
+void EmfPlayer::polyPoly(std::uint32_t type, ByteReader& r, Coords coords) {
+    r.skip(skipped::kBounds);
     const qint64 polys = r.u32();
     const qint64 total = r.u32();
     r.require(polys, 4);
@@ -287,11 +288,11 @@ void EmfPlayer::polyPoly(std::uint32_t type, ByteReader& r, bool wide) {
     if (sum > total) {
         throw DamagedRecord();
     }
-    r.require(total, wide ? 8 : 4);
+    r.require(total, coords == Coords::Long ? 8 : 4);
     std::vector<QPolygonF> list;
     list.reserve(counts.size());
     for (const qint64 c : counts) {
-        list.push_back(readPoints(r, c, wide));
+        list.push_back(readPoints(r, c, coords));
     }
     if (type == EMR_POLYPOLYGON || type == EMR_POLYPOLYGON16) {
         device_.polyPolygon(list);
@@ -300,7 +301,8 @@ void EmfPlayer::polyPoly(std::uint32_t type, ByteReader& r, bool wide) {
     }
 }
 
-void EmfPlayer::text(ByteReader& r, qint64 emrTextAt, bool wide, unsigned optionsOverride) {
+void EmfPlayer::text(ByteReader& r, qint64 emrTextAt, Chars encoding, unsigned optionsOverride) {
+    const bool wide = encoding == Chars::Utf16;
     r.seek(emrTextAt);
     const QPointF at = readPointL(r);
     const qint64 chars = r.u32();
@@ -355,7 +357,7 @@ void EmfPlayer::smallText(ByteReader& r) {
     const QPointF at = readPointL(r);
     const qint64 chars = r.u32();
     const unsigned options = r.u32();
-    r.skip(12);
+    r.skip(skipped::kGraphicsModeAndScales);
     std::optional<QRectF> rect;
     if ((options & kEtoNoRect) == 0) {
         rect = readRectL(r);
@@ -373,7 +375,7 @@ void EmfPlayer::smallText(ByteReader& r) {
 }
 
 void EmfPlayer::bitmap(std::uint32_t type, ByteReader& r) {
-    r.skip(16);
+    r.skip(skipped::kBounds);
     if (type == EMR_STRETCHDIBITS || type == EMR_SETDIBITSTODEVICE) {
         const double xDest = r.i32();
         const double yDest = r.i32();
@@ -417,7 +419,7 @@ void EmfPlayer::bitmap(std::uint32_t type, ByteReader& r) {
     const std::uint32_t rop = r.u32();
     const double xSrc = r.i32();
     const double ySrc = r.i32();
-    r.skip(24 + 4);
+    r.skip(skipped::kSourceTransformAndBackground);
     const std::uint32_t usage = r.u32();
     const qint64 offBmi = r.u32();
     const qint64 cbBmi = r.u32();
@@ -472,7 +474,8 @@ void EmfPlayer::bitmap(std::uint32_t type, ByteReader& r) {
     device_.blit(image, QRectF(xSrc, ySrc, cxSrc, cySrc), dest, drawRop);
 }
 
-void EmfPlayer::patternBrush(ByteReader& r, bool mono) {
+void EmfPlayer::patternBrush(ByteReader& r, Pattern pattern) {
+    const bool mono = pattern == Pattern::Monochrome;
     const std::uint32_t index = r.u32();
     const std::uint32_t usage = r.u32();
     const qint64 offBmi = r.u32();
@@ -494,13 +497,13 @@ void EmfPlayer::patternBrush(ByteReader& r, bool mono) {
 
 void EmfPlayer::extCreatePen(ByteReader& r) {
     const std::uint32_t index = r.u32();
-    r.skip(16);
+    r.skip(skipped::kPenPatternBitmap);
     LogPen p;
     p.style = r.u32();
     const double width = r.u32();
     const std::uint32_t brushStyle = r.u32();
     p.color = readColorRef(r);
-    r.u32();
+    r.skip(skipped::kPenHatch);
     const qint64 entries = r.u32();
     if ((p.style & gdi::PS_STYLE_MASK) == gdi::PS_USERSTYLE && r.fits(entries, 4)) {
         for (qint64 i = 0; i < std::min<qint64>(entries, 16); ++i) {
@@ -515,7 +518,7 @@ void EmfPlayer::extCreatePen(ByteReader& r) {
 }
 
 void EmfPlayer::gradientFill(ByteReader& r) {
-    r.skip(16);
+    r.skip(skipped::kBounds);
     const qint64 vertices = r.u32();
     const qint64 shapes = r.u32();
     const std::uint32_t mode = r.u32();
@@ -530,7 +533,7 @@ void EmfPlayer::gradientFill(ByteReader& r) {
         const int red = r.u16() >> 8;
         const int green = r.u16() >> 8;
         const int blue = r.u16() >> 8;
-        r.u16();
+        r.skip(skipped::kVertexAlpha);
         vertex.c = QColor(red, green, blue);
     }
     const qint64 perShape = mode == 2 ? 3 : 2;
@@ -586,10 +589,10 @@ bool EmfPlayer::play(std::uint32_t type, ByteReader& r) {
     case EMR_POLYLINE16:
     case EMR_POLYBEZIERTO16:
     case EMR_POLYLINETO16: {
-        r.skip(16);
+        r.skip(skipped::kBounds);
         const qint64 count = r.u32();
         const bool wide = type < EMR_POLYBEZIER16;
-        const QPolygonF points = readPoints(r, count, wide);
+        const QPolygonF points = readPoints(r, count, wide ? Coords::Long : Coords::Short);
         switch (wide ? type : type - (EMR_POLYBEZIER16 - EMR_POLYBEZIER)) {
         case EMR_POLYBEZIER:
             device_.polyBezier(points);
@@ -611,17 +614,18 @@ bool EmfPlayer::play(std::uint32_t type, ByteReader& r) {
     }
     case EMR_POLYPOLYLINE:
     case EMR_POLYPOLYGON:
-        polyPoly(type, r, true);
+        polyPoly(type, r, Coords::Long);
         break;
     case EMR_POLYPOLYLINE16:
     case EMR_POLYPOLYGON16:
-        polyPoly(type, r, false);
+        polyPoly(type, r, Coords::Short);
         break;
     case EMR_POLYDRAW:
     case EMR_POLYDRAW16: {
-        r.skip(16);
+        r.skip(skipped::kBounds);
         const qint64 count = r.u32();
-        const QPolygonF points = readPoints(r, count, type == EMR_POLYDRAW);
+        const QPolygonF points =
+            readPoints(r, count, type == EMR_POLYDRAW ? Coords::Long : Coords::Short);
         const QByteArrayView types = r.bytes(count);
         device_.polyDraw(points, std::vector<unsigned char>(types.begin(), types.end()));
         break;
@@ -742,7 +746,7 @@ bool EmfPlayer::play(std::uint32_t type, ByteReader& r) {
         LogPen p;
         p.style = r.u32();
         p.width = std::min(std::abs(static_cast<double>(r.i32())), 1e7);
-        r.i32();
+        r.skip(skipped::kPenWidthY32);
         p.color = readColorRef(r);
         setObject(index, p);
         break;
@@ -763,10 +767,10 @@ bool EmfPlayer::play(std::uint32_t type, ByteReader& r) {
         break;
     }
     case EMR_CREATEMONOBRUSH:
-        patternBrush(r, true);
+        patternBrush(r, Pattern::Monochrome);
         break;
     case EMR_CREATEDIBPATTERNBRUSHPT:
-        patternBrush(r, false);
+        patternBrush(r, Pattern::Colour);
         break;
     case EMR_CREATEPALETTE:
         setObject(r.u32(), LogPalette{});
@@ -777,13 +781,13 @@ bool EmfPlayer::play(std::uint32_t type, ByteReader& r) {
         f.height = r.i32();
         f.width = r.i32();
         f.escapement = r.i32();
-        r.i32();
+        r.skip(skipped::kFontOrientation32);
         f.weight = r.i32();
         f.italic = r.u8() != 0;
         f.underline = r.u8() != 0;
         f.strikeOut = r.u8() != 0;
         f.charset = r.u8();
-        r.skip(3);
+        r.skip(skipped::kFontPrecisionsAndQuality);
         f.pitchAndFamily = r.u8();
         const qint64 units = std::min<qint64>(32, r.remaining() / 2);
         for (qint64 i = 0; i < units; ++i) {
@@ -875,7 +879,7 @@ bool EmfPlayer::play(std::uint32_t type, ByteReader& r) {
     case EMR_FRAMERGN:
     case EMR_INVERTRGN:
     case EMR_PAINTRGN: {
-        r.skip(16);
+        r.skip(skipped::kBounds);
         const qint64 size = r.u32();
         const LogBrush* brush = nullptr;
         QSizeF stroke;
@@ -909,15 +913,15 @@ bool EmfPlayer::play(std::uint32_t type, ByteReader& r) {
         break;
     case EMR_EXTTEXTOUTA:
     case EMR_EXTTEXTOUTW:
-        text(r, 36, type == EMR_EXTTEXTOUTW);
+        text(r, 36, type == EMR_EXTTEXTOUTW ? Chars::Utf16 : Chars::Ansi);
         break;
     case EMR_POLYTEXTOUTA:
     case EMR_POLYTEXTOUTW: {
-        r.skip(28);
+        r.skip(skipped::kBounds + skipped::kGraphicsModeAndScales);
         const qint64 strings = r.u32();
         r.require(strings, 40);
         for (qint64 i = 0; i < strings; ++i) {
-            text(r, 40 + i * 40, type == EMR_POLYTEXTOUTW);
+            text(r, 40 + i * 40, type == EMR_POLYTEXTOUTW ? Chars::Utf16 : Chars::Ansi);
         }
         break;
     }

@@ -1,8 +1,8 @@
 #include "runtime/metafile/metafile_header.h"
 
-#include "runtime/metafile/byte_reader.h"
 #include "runtime/metafile/metafile_picture.h"
 #include "runtime/metafile/player_limits.h"
+#include "runtime/metafile/record_fields.h"
 #include "runtime/runtime_error.h"
 
 #include <cmath>
@@ -92,13 +92,13 @@ MetafileInfo readWmf(QByteArrayView bytes) {
             notLoadable();
         }
         info.placeable = true;
-        r.u16();
+        r.skip(2); // HWmf, a handle only meaningful when written
         const double left = r.i16();
         const double top = r.i16();
         const double right = r.i16();
         const double bottom = r.i16();
         const std::uint16_t inch = r.u16();
-        r.u32();
+        r.skip(4); // Reserved
         const std::uint16_t checksum = r.u16();
         ByteReader words(bytes);
         std::uint16_t sum = 0;

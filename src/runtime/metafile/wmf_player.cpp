@@ -105,8 +105,10 @@ private:
     void selectObject(std::uint16_t index);
     void createFont(ByteReader& r);
     void createRegion(ByteReader& r);
-    void createPatternBrush(ByteReader& r, bool dib);
-    void text(ByteReader& r, bool extended);
+    enum class PatternBits { Bitmap16, Dib };
+    enum class TextRecord { TextOut, ExtTextOut };
+    void createPatternBrush(ByteReader& r, PatternBits bits);
+    void text(ByteReader& r, TextRecord record);
     void bitmap(std::uint16_t function, std::uint32_t words, ByteReader& r);
     [[nodiscard]] QPainterPath regionInDevice(std::uint16_t index) const;
 
@@ -166,7 +168,7 @@ void WmfPlayer::createFont(ByteReader& r) {
     f.underline = r.u8() != 0;
     f.strikeOut = r.u8() != 0;
     f.charset = r.u8();
-    r.skip(3);
+    r.skip(skipped::kFontPrecisionsAndQuality);
     f.pitchAndFamily = r.u8();
     QByteArrayView face = r.bytes(std::min<qint64>(32, r.remaining()));
     const qsizetype nul = face.indexOf('\0');
@@ -179,9 +181,9 @@ void WmfPlayer::createFont(ByteReader& r) {
 
 void WmfPlayer::createRegion(ByteReader& r) {
     // Region object: header, bounding box, then scans of (left, right) pairs.
-    r.skip(10);
+    r.skip(skipped::kRegionObjectHeader);
     const qint64 scanCount = r.i16();
-    r.skip(2 + 8);
+    r.skip(skipped::kMaxScanAndBounds);
     QPainterPath path;
     for (qint64 s = 0; s < scanCount && r.fits(1, 6); ++s) {
         const qint64 count = r.u16();
@@ -192,13 +194,14 @@ void WmfPlayer::createRegion(ByteReader& r) {
             const double right = r.i16();
             path.addRect(QRectF(QPointF(left, top), QPointF(right, bottom)).normalized());
         }
-        r.u16();
+        r.skip(skipped::kScanCountAgain);
     }
     path.setFillRule(Qt::WindingFill);
     addObject(LogRegion{path.simplified()});
 }
 
-void WmfPlayer::createPatternBrush(ByteReader& r, bool dib) {
+void WmfPlayer::createPatternBrush(ByteReader& r, PatternBits bits) {
+    const bool dib = bits == PatternBits::Dib;
     LogBrush b;
     b.style = gdi::BS_DIBPATTERN;
     DibImage image;
@@ -228,7 +231,8 @@ void WmfPlayer::createPatternBrush(ByteReader& r, bool dib) {
     addObject(b);
 }
 
-void WmfPlayer::text(ByteReader& r, bool extended) {
+void WmfPlayer::text(ByteReader& r, TextRecord record) {
+    const bool extended = record == TextRecord::ExtTextOut;
     QPointF at;
     qint64 length = 0;
     unsigned options = 0;
@@ -287,7 +291,7 @@ void WmfPlayer::bitmap(std::uint16_t function, std::uint32_t words, ByteReader& 
         rop = r.u32();
         const QPointF s = readReversedPoint(r);
         if (!hasBitmap) {
-            r.u16();
+            r.skip(skipped::kReservedWord);
         }
         const double h = r.i16();
         const double w = r.i16();
@@ -303,7 +307,7 @@ void WmfPlayer::bitmap(std::uint16_t function, std::uint32_t words, ByteReader& 
         const double sw = r.i16();
         const QPointF s = readReversedPoint(r);
         if (!hasBitmap) {
-            r.u16();
+            r.skip(skipped::kReservedWord);
         }
         const double dh = r.i16();
         const double dw = r.i16();
@@ -314,7 +318,7 @@ void WmfPlayer::bitmap(std::uint16_t function, std::uint32_t words, ByteReader& 
     }
     case META_STRETCHDIB: {
         rop = r.u32();
-        r.u16();
+        r.skip(skipped::kColorUsage);
         const double sh = r.i16();
         const double sw = r.i16();
         const QPointF s = readReversedPoint(r);
@@ -327,9 +331,7 @@ void WmfPlayer::bitmap(std::uint16_t function, std::uint32_t words, ByteReader& 
         break;
     }
     case META_SETDIBTODEV: {
-        r.u16();
-        r.u16();
-        r.u16();
+        r.skip(skipped::kColorUsageAndScans);
         const QPointF s = readReversedPoint(r);
         const double h = r.i16();
         const double w = r.i16();
@@ -429,7 +431,7 @@ bool WmfPlayer::play(std::uint16_t function, std::uint32_t words, ByteReader& r)
     case META_POLYLINE:
     case META_POLYGON: {
         const qint64 count = r.i16();
-        const QPolygonF points = readPoints(r, count, false);
+        const QPolygonF points = readPoints(r, count, Coords::Short);
         if (function == META_POLYLINE) {
             device_.polyline(points);
         } else {
@@ -447,7 +449,7 @@ bool WmfPlayer::play(std::uint16_t function, std::uint32_t words, ByteReader& r)
         std::vector<QPolygonF> polygons;
         polygons.reserve(counts.size());
         for (const qint64 c : counts) {
-            polygons.push_back(readPoints(r, c, false));
+            polygons.push_back(readPoints(r, c, Coords::Short));
         }
         device_.polyPolygon(polygons);
         break;
@@ -482,10 +484,10 @@ bool WmfPlayer::play(std::uint16_t function, std::uint32_t words, ByteReader& r)
         break;
     }
     case META_TEXTOUT:
-        text(r, false);
+        text(r, TextRecord::TextOut);
         break;
     case META_EXTTEXTOUT:
-        text(r, true);
+        text(r, TextRecord::ExtTextOut);
         break;
     case META_INTERSECTCLIPRECT:
         device_.intersectClipRect(readReversedRect(r));
@@ -520,7 +522,7 @@ bool WmfPlayer::play(std::uint16_t function, std::uint32_t words, ByteReader& r)
         LogPen p;
         p.style = r.u16();
         p.width = std::abs(r.i16());
-        r.i16();
+        r.skip(skipped::kPenWidthY16);
         p.color = readColorRef(r);
         addObject(p);
         break;
@@ -546,10 +548,10 @@ bool WmfPlayer::play(std::uint16_t function, std::uint32_t words, ByteReader& r)
         createRegion(r);
         break;
     case META_DIBCREATEPATTERNBRUSH:
-        createPatternBrush(r, true);
+        createPatternBrush(r, PatternBits::Dib);
         break;
     case META_CREATEPATTERNBRUSH:
-        createPatternBrush(r, false);
+        createPatternBrush(r, PatternBits::Bitmap16);
         break;
     case META_FILLREGION:
     case META_FRAMEREGION: {

@@ -1,6 +1,6 @@
 #include "runtime/peicon/icon_group.h"
 
-#include "runtime/peicon/byte_source.h"
+#include "runtime/imaging/le_bytes.h"
 
 #include <cstdlib>
 
@@ -15,12 +15,6 @@ constexpr int kMaxIconSide = 0x10000;
 
 int sideFromByte(std::uint8_t side) {
     return side == 0 ? 256 : side;
-}
-
-std::uint32_t bigEndian32(const QByteArray& bytes, qsizetype at) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData()) + at;
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-           std::uint32_t{p[3]};
 }
 
 std::uint16_t pngBitsPerPixel(std::uint8_t bitDepth, std::uint8_t colourType) {
@@ -49,22 +43,23 @@ std::int64_t distanceFromLarge(const QSize& s) {
 
 std::vector<GroupEntry> parseIconGroup(const QByteArray& data, std::size_t maxEntries) {
     std::vector<GroupEntry> entries;
-    const auto reserved = u16At(data, 0);
-    const auto type = u16At(data, 2);
-    const auto count = u16At(data, 4);
-    if (!reserved || !type || !count || *reserved != 0 || *type != 1) {
+    if (data.size() < static_cast<qsizetype>(kGroupHeaderSize) || imaging::le16(data, 0) != 0 ||
+        imaging::le16(data, 2) != 1) {
         return entries;
     }
+    const std::uint16_t count = imaging::le16(data, 4);
     const auto size = static_cast<std::uint64_t>(data.size());
-    for (std::uint64_t i = 0; i < *count && entries.size() < maxEntries; ++i) {
+    for (std::uint64_t i = 0; i < count && entries.size() < maxEntries; ++i) {
         const std::uint64_t at = kGroupHeaderSize + i * kGroupEntrySize;
-        if (!rangeFits(at, kGroupEntrySize, size)) {
+        if (!imaging::rangeFits(at, kGroupEntrySize, size)) {
             break;
         }
         GroupEntry e;
-        e.size = QSize(sideFromByte(*u8At(data, at)), sideFromByte(*u8At(data, at + 1)));
-        e.bitCount = *u16At(data, at + 6);
-        e.iconId = *u16At(data, at + 12);
+        const auto field = static_cast<qsizetype>(at);
+        e.size = QSize(sideFromByte(static_cast<std::uint8_t>(imaging::byteAt(data, field))),
+                       sideFromByte(static_cast<std::uint8_t>(imaging::byteAt(data, field + 1))));
+        e.bitCount = imaging::le16(data, field + 6);
+        e.iconId = imaging::le16(data, field + 12);
         entries.push_back(e);
     }
     return entries;
@@ -74,8 +69,8 @@ GroupEntry describeIconImage(const QByteArray& image, const GroupEntry& listed) 
     GroupEntry real = listed;
     if (image.startsWith("\x89PNG\r\n\x1a\n")) {
         if (image.size() >= 26 && image.mid(12, 4) == "IHDR") {
-            const std::int64_t w = bigEndian32(image, 16);
-            const std::int64_t h = bigEndian32(image, 20);
+            const std::int64_t w = imaging::be32(image, 16);
+            const std::int64_t h = imaging::be32(image, 20);
             if (plausibleSide(w) && plausibleSide(h)) {
                 real.size = QSize(static_cast<int>(w), static_cast<int>(h));
                 real.bitCount = pngBitsPerPixel(static_cast<std::uint8_t>(image[24]),
@@ -84,17 +79,13 @@ GroupEntry describeIconImage(const QByteArray& image, const GroupEntry& listed) 
         }
         return real;
     }
-    const auto headerSize = u32At(image, 0);
-    const auto width = u32At(image, 4);
-    const auto height = u32At(image, 8);
-    const auto bitCount = u16At(image, 14);
-    if (headerSize && *headerSize >= 40 && width && height && bitCount) {
+    if (image.size() >= 16 && imaging::le32(image, 0) >= 40) {
         // The DIB's height counts the colour rows and the mask rows.
-        const std::int64_t w = static_cast<std::int32_t>(*width);
-        const std::int64_t h = static_cast<std::int32_t>(*height) / 2;
+        const std::int64_t w = imaging::le32s(image, 4);
+        const std::int64_t h = imaging::le32s(image, 8) / 2;
         if (plausibleSide(w) && plausibleSide(h)) {
             real.size = QSize(static_cast<int>(w), static_cast<int>(h));
-            real.bitCount = *bitCount;
+            real.bitCount = imaging::le16(image, 14);
         }
     }
     return real;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/peicon/byte_source.h"
+#include "runtime/imaging/byte_source.h"
 #include "runtime/peicon/icon_group.h"
 
 #include <QByteArray>
@@ -8,6 +8,8 @@
 #include <vector>
 
 namespace zelvia::rt::pe {
+
+using imaging::ByteSource;
 
 struct IconCandidate {
     GroupEntry image; // its real size and depth

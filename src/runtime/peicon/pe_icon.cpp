@@ -80,15 +80,15 @@ QImage extractLargeIcon(const ByteSource& source) {
 } // namespace pe
 
 QImage extractLargeIcon(QByteArrayView file) {
-    const pe::MemoryByteSource source(file);
-    return pe::extractLargeIcon(source);
+    // The view outlives the source, which only lives for this call.
+    const auto source = imaging::memorySource(QByteArray::fromRawData(file.data(), file.size()));
+    return pe::extractLargeIcon(*source);
 }
 
 QImage extractLargeIconFromFile(const QString& path) {
     try {
         const ReadOnlyFile file(path);
-        const pe::FileByteSource source(file);
-        return pe::extractLargeIcon(source);
+        return pe::extractLargeIcon(*imaging::fileSource(file));
     } catch (const RuntimeError&) {
         return {};
     }

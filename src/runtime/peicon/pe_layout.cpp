@@ -1,8 +1,14 @@
 #include "runtime/peicon/pe_layout.h"
 
+#include "runtime/imaging/le_bytes.h"
+
 #include <algorithm>
 
 namespace zelvia::rt::pe {
+
+using imaging::le16;
+using imaging::le32;
+using imaging::rangeFits;
 
 namespace {
 
@@ -17,22 +23,22 @@ constexpr std::uint32_t kSectorSize = 0x200;
 } // namespace
 
 std::optional<PeLayout> PeLayout::read(const ByteSource& source) {
-    const auto dos = source.read(0, 64);
+    const auto dos = imaging::readExactly(source, 0, 64);
     if (!dos || !dos->startsWith("MZ")) {
         return std::nullopt;
     }
-    const std::uint64_t ntOffset = *u32At(*dos, 0x3C);
-    const auto nt = source.read(ntOffset, 4 + kCoffHeaderSize + 2);
+    const std::uint64_t ntOffset = le32(*dos, 0x3C);
+    const auto nt = imaging::readExactly(source, ntOffset, 4 + kCoffHeaderSize + 2);
     if (!nt || !nt->startsWith(QByteArrayView("PE\0\0", 4))) {
         return std::nullopt;
     }
-    const std::uint16_t sectionCount = *u16At(*nt, 4 + 2);
-    const std::uint16_t optionalHeaderSize = *u16At(*nt, 4 + 16);
+    const std::uint16_t sectionCount = le16(*nt, 4 + 2);
+    const std::uint16_t optionalHeaderSize = le16(*nt, 4 + 16);
     const std::uint64_t optionalOffset = ntOffset + 4 + kCoffHeaderSize;
-    const std::uint16_t magic = *u16At(*nt, 4 + kCoffHeaderSize);
+    const std::uint16_t magic = le16(*nt, 4 + static_cast<qsizetype>(kCoffHeaderSize));
 
     PeLayout layout;
-    layout.fileSize_ = source.size();
+    layout.fileSize_ = static_cast<std::uint64_t>(std::max<qint64>(source.size(), 0));
     std::uint64_t countOffset = 0;
     if (magic == kMagicPe32) {
         countOffset = 92;
@@ -43,23 +49,24 @@ std::optional<PeLayout> PeLayout::read(const ByteSource& source) {
         return std::nullopt;
     }
     // Alignments and SizeOfHeaders sit at the same place in both layouts.
-    const auto common = source.read(optionalOffset, 64);
+    const auto common = imaging::readExactly(source, optionalOffset, 64);
     if (!common) {
         return std::nullopt;
     }
-    const std::uint32_t sectionAlignment = *u32At(*common, 32);
-    layout.fileAlignment_ = *u32At(*common, 36);
-    layout.sizeOfHeaders_ = *u32At(*common, 60);
+    const std::uint32_t sectionAlignment = le32(*common, 32);
+    layout.fileAlignment_ = le32(*common, 36);
+    layout.sizeOfHeaders_ = le32(*common, 60);
     // Below page alignment the loader maps the file as it is: RVA and file offset agree.
     layout.flatMapping_ = sectionAlignment < kPageSize && sectionAlignment == layout.fileAlignment_;
 
     // A directory count or entry cut off by the end of the file means no resources.
-    const auto count = source.read(optionalOffset + countOffset, 4);
-    if (count && *u32At(*count, 0) > kResourceDirectoryIndex) {
-        const auto entry = source.read(
-            optionalOffset + countOffset + 4 + std::uint64_t{8} * kResourceDirectoryIndex, 8);
+    const auto count = imaging::readExactly(source, optionalOffset + countOffset, 4);
+    if (count && le32(*count, 0) > kResourceDirectoryIndex) {
+        const auto entry = imaging::readExactly(
+            source, optionalOffset + countOffset + 4 + std::uint64_t{8} * kResourceDirectoryIndex,
+            8);
         if (entry) {
-            const DataDirectory dir{*u32At(*entry, 0), *u32At(*entry, 4)};
+            const DataDirectory dir{le32(*entry, 0), le32(*entry, 4)};
             // The loader ignores the size: files with a size of 0 still have resources.
             if (dir.rva != 0) {
                 layout.resources_ = dir;
@@ -73,7 +80,7 @@ std::optional<PeLayout> PeLayout::read(const ByteSource& source) {
         tableOffset < layout.fileSize_ ? (layout.fileSize_ - tableOffset) / kSectionHeaderSize : 0;
     const std::uint64_t readable = std::min<std::uint64_t>(sectionCount, available);
     if (readable > 0) {
-        const auto table = source.read(tableOffset, readable * kSectionHeaderSize);
+        const auto table = imaging::readExactly(source, tableOffset, readable * kSectionHeaderSize);
         if (!table) {
             return std::nullopt;
         }
@@ -81,8 +88,10 @@ std::optional<PeLayout> PeLayout::read(const ByteSource& source) {
         for (std::uint64_t i = 0; i < readable; ++i) {
             const std::uint64_t at = i * kSectionHeaderSize;
             layout.sections_.push_back(
-                SectionHeader{*u32At(*table, at + 12), *u32At(*table, at + 8),
-                              *u32At(*table, at + 20), *u32At(*table, at + 16)});
+                SectionHeader{le32(*table, static_cast<qsizetype>(at) + 12),
+                              le32(*table, static_cast<qsizetype>(at) + 8),
+                              le32(*table, static_cast<qsizetype>(at) + 20),
+                              le32(*table, static_cast<qsizetype>(at) + 16)});
         }
     }
     return layout;
@@ -123,7 +132,7 @@ std::optional<QByteArray> PeLayout::readRva(const ByteSource& source, std::uint3
     if (!offset) {
         return std::nullopt;
     }
-    return source.read(*offset, length);
+    return imaging::readExactly(source, *offset, length);
 }
 
 } // namespace zelvia::rt::pe

@@ -1,12 +1,14 @@
 #pragma once
 
-#include "runtime/peicon/byte_source.h"
+#include "runtime/imaging/byte_source.h"
 
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 namespace zelvia::rt::pe {
+
+using imaging::ByteSource;
 
 struct SectionHeader {
     std::uint32_t virtualAddress = 0;

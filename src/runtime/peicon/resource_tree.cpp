@@ -1,8 +1,13 @@
 #include "runtime/peicon/resource_tree.h"
 
+#include "runtime/imaging/le_bytes.h"
+
 #include <algorithm>
 
 namespace zelvia::rt::pe {
+
+using imaging::le16;
+using imaging::le32;
 
 namespace {
 
@@ -37,7 +42,7 @@ std::optional<ResourceTree::Directory> ResourceTree::directoryAt(std::uint32_t o
     }
     Directory dir;
     dir.offset = offset;
-    dir.count = std::uint32_t{*u16At(*header, 12)} + *u16At(*header, 14);
+    dir.count = std::uint32_t{le16(*header, 12)} + le16(*header, 14);
     if (dir.count == 0) {
         return dir;
     }
@@ -57,7 +62,8 @@ std::optional<ResourceTree::Directory> ResourceTree::directoryAt(std::uint32_t o
 
 ResourceTree::Entry ResourceTree::entry(const Directory& dir, std::uint32_t index) {
     const std::uint64_t at = std::uint64_t{index} * kEntrySize;
-    return Entry{*u32At(dir.entries, at), *u32At(dir.entries, at + 4)};
+    return Entry{le32(dir.entries, static_cast<qsizetype>(at)),
+                 le32(dir.entries, static_cast<qsizetype>(at) + 4)};
 }
 
 std::optional<ResourceTree::Directory>
@@ -111,8 +117,8 @@ std::optional<QByteArray> ResourceTree::dataEntry(std::uint32_t offset,
         return std::nullopt;
     }
     // Unlike directory offsets, the data's address is an RVA of its own.
-    const std::uint32_t dataRva = *u32At(*header, 0);
-    const std::uint32_t size = *u32At(*header, 4);
+    const std::uint32_t dataRva = le32(*header, 0);
+    const std::uint32_t size = le32(*header, 4);
     if (size == 0 || size > maxSize) {
         return std::nullopt;
     }

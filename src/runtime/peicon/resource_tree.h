@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/peicon/byte_source.h"
+#include "runtime/imaging/byte_source.h"
 #include "runtime/peicon/pe_layout.h"
 
 #include <cstdint>
@@ -9,6 +9,8 @@
 #include <vector>
 
 namespace zelvia::rt::pe {
+
+using imaging::ByteSource;
 
 // Resource type numbers.
 inline constexpr std::uint16_t kRtIcon = 3;

@@ -76,7 +76,8 @@ TEST(HelpLocator, NameWithAFolderIsLookedUpThereOnly) {
     EXPECT_TRUE(findHelpBook(tmp.filePath(QStringLiteral("Vistrel.hlp"))).isEmpty());
 }
 
-TEST(HelpLocator, SearchOrderIsProgramFolderInstalledDataThenSourceTree) {
+TEST(HelpLocator, SearchOrderIsProgramFolderInstalledDataThenAddedFolders) {
+    addHelpSearchFolder(QStringLiteral(ZELVIA_SOURCE_HELPDIR));
     QStringList folders = helpSearchFolders();
     const QString appDir = QCoreApplication::applicationDirPath();
     ASSERT_GE(folders.size(), 3);

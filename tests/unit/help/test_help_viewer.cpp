@@ -1,4 +1,5 @@
 #include "runtime/help/book_browser.h"
+#include "runtime/help/help_locator.h"
 #include "runtime/help/help_viewer.h"
 
 #include <QApplication>
@@ -29,6 +30,7 @@ void pressKey(QWidget* widget, int key) {
 
 class HelpViewerTest : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() { addHelpSearchFolder(QStringLiteral(ZELVIA_SOURCE_HELPDIR)); }
     void TearDown() override {
         showHelp(nullptr, helpFile, help::Quit, 0);
         flushDeletes();

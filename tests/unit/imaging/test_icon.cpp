@@ -1,7 +1,7 @@
 #include "runtime/imaging/icon_image.h"
 #include "runtime/imaging/raster_picture.h"
 #include "runtime/runtime_error.h"
-#include "test_writers.h"
+#include "support/image_writers.h"
 
 #include <gtest/gtest.h>
 

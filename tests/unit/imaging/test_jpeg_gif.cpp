@@ -1,6 +1,6 @@
 #include "runtime/imaging/raster_picture.h"
 #include "runtime/runtime_error.h"
-#include "test_writers.h"
+#include "support/image_writers.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "runtime/fs/native_path.h"
 #include "runtime/imaging/raster_picture.h"
 #include "runtime/runtime_error.h"
-#include "test_writers.h"
+#include "support/image_writers.h"
 
 #include <QFile>
 #include <QTemporaryDir>

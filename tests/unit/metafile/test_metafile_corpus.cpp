@@ -1,7 +1,7 @@
-#include "metafile_writers.h"
 #include "runtime/metafile/metafile_picture.h"
 #include "runtime/runtime_error.h"
 #include "support/corpus.h"
+#include "support/metafile_writers.h"
 
 #include <QFile>
 #include <QPainter>

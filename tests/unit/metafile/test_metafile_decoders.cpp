@@ -1,6 +1,6 @@
-#include "metafile_writers.h"
 #include "runtime/metafile/dib.h"
 #include "runtime/metafile/text_codec.h"
+#include "support/metafile_writers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "metafile_writers.h"
 #include "runtime/metafile/metafile_picture.h"
 #include "runtime/runtime_error.h"
+#include "support/metafile_writers.h"
 
 #include <QTemporaryDir>
 #include <fcntl.h>

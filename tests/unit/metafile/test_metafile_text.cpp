@@ -1,5 +1,5 @@
-#include "metafile_writers.h"
 #include "runtime/metafile/metafile_picture.h"
+#include "support/metafile_writers.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

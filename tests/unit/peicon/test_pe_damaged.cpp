@@ -1,5 +1,5 @@
-#include "pe_fixtures.h"
 #include "runtime/peicon/pe_icon.h"
+#include "support/pe_fixtures.h"
 
 #include <QtEndian>
 #include <functional>

@@ -1,7 +1,7 @@
-#include "pe_fixtures.h"
 #include "runtime/fs/native_path.h"
 #include "runtime/peicon/large_icon.h"
 #include "runtime/peicon/pe_icon.h"
+#include "support/pe_fixtures.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -45,8 +45,8 @@ TEST_P(LargeIconChoice, PicksExpectedImageAndDecodesIt) {
     const TestIcon& want = c.icons[c.expected];
     const QRgb colour = colourOf(1 + c.expected);
 
-    const rt::pe::MemoryByteSource source(pe.bytes);
-    const auto candidates = rt::pe::largeIconCandidates(source);
+    const auto source = rt::imaging::memorySource(pe.bytes);
+    const auto candidates = rt::pe::largeIconCandidates(*source);
     ASSERT_EQ(candidates.size(), c.icons.size());
     EXPECT_EQ(candidates.front().data, iconData(want, colour));
 

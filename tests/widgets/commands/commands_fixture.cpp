@@ -1,6 +1,6 @@
 #include "commands_fixture.h"
 
-#include "unit/metafile/metafile_writers.h"
+#include "support/metafile_writers.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -2,7 +2,7 @@
 // and printer failures.
 #include "app/module1.h"
 #include "commands_fixture.h"
-#include "unit/metafile/metafile_writers.h"
+#include "support/metafile_writers.h"
 
 #include <QDate>
 #include <QDir>

@@ -183,7 +183,12 @@ TEST_F(CorpusDisplayTest, EveryFileDisplaysOrTakesABranch) {
         std::printf("icon drawn: %s\n", qPrintable(path));
     }
     for (const QString& path : validNotShown) {
-        std::printf("valid but not displayed: %s\n", qPrintable(path));
+        EXPECT_TRUE(test::knownRefusals().contains(path))
+            << "valid but not displayed: " << qPrintable(path);
+    }
+    for (const auto& [path, reason] : test::knownRefusals()) {
+        EXPECT_TRUE(validNotShown.contains(path)) << "listed as refused (" << qPrintable(reason)
+                                                  << ") but displayed: " << qPrintable(path);
     }
     EXPECT_EQ(total.files, static_cast<int>(entries.size()));
     EXPECT_EQ(total.branchC, 0) << "every corpus file can be opened";

@@ -2,7 +2,7 @@
 #include "app/module1.h"
 #include "runtime/peicon/pe_icon.h"
 #include "support/app_fixture.h"
-#include "unit/peicon/pe_fixtures.h"
+#include "support/pe_fixtures.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,7 +1,7 @@
 // Metafiles in the display box: natural size when they fit, reduced to the box edge as vectors
 // when they do not, and their size in the panel in whole pixels.
 #include "support/app_fixture.h"
-#include "unit/metafile/metafile_writers.h"
+#include "support/metafile_writers.h"
 
 #include <QPalette>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "runtime/scripted_host.h"
+#include "support/scripted_host.h"
 
 #include "runtime/runtime_error.h"
 

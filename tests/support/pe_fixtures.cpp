@@ -1,4 +1,4 @@
-#include "pe_fixtures.h"
+#include "support/pe_fixtures.h"
 
 namespace zelvia::test {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "icon_images.h"
-#include "pe_writer.h"
+#include "support/icon_images.h"
+#include "support/pe_writer.h"
 
 #include <QRgb>
 #include <vector>

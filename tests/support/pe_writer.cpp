@@ -1,4 +1,4 @@
-#include "pe_writer.h"
+#include "support/pe_writer.h"
 
 #include <QtEndian>
 #include <algorithm>

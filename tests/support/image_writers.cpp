@@ -1,4 +1,4 @@
-#include "test_writers.h"
+#include "support/image_writers.h"
 
 #include <QBuffer>
 #include <algorithm>
