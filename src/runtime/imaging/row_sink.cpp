@@ -35,6 +35,36 @@ void FullImageSink::putRow(int y, const QRgb* row) {
 
 namespace {
 
+// Destination column of each source column, and how many source columns each one gathers.
+void mapColumns(int sourceWidth, int width, std::vector<int>& column,
+                std::vector<std::uint32_t>& count) {
+    for (int x = 0; x < sourceWidth; ++x) {
+        const auto d = static_cast<int>(qint64{x} * width / sourceWidth);
+        column[static_cast<size_t>(x)] = d;
+        ++count[static_cast<size_t>(d)];
+    }
+}
+
+void addPixel(std::uint64_t* s, QRgb p) {
+    const auto a = static_cast<unsigned>(qAlpha(p));
+    if (a == 255) {
+        s[0] += 255;
+        s[1] += static_cast<unsigned>(qRed(p));
+        s[2] += static_cast<unsigned>(qGreen(p));
+        s[3] += static_cast<unsigned>(qBlue(p));
+    } else if (a != 0) {
+        s[0] += a;
+        s[1] += (static_cast<unsigned>(qRed(p)) * a + 127) / 255;
+        s[2] += (static_cast<unsigned>(qGreen(p)) * a + 127) / 255;
+        s[3] += (static_cast<unsigned>(qBlue(p)) * a + 127) / 255;
+    }
+}
+
+QRgb average(const std::uint64_t* s, std::uint64_t n) {
+    const auto avg = [&](int i) { return static_cast<int>((s[i] + n / 2) / n); };
+    return qRgba(avg(1), avg(2), avg(3), avg(0));
+}
+
 // Index of the first source line that maps to destination line `d`.
 qint64 firstSource(qint64 d, qint64 sourceSize, qint64 size) {
     return (d * sourceSize + size - 1) / size;
@@ -46,11 +76,7 @@ BoxReduceSink::BoxReduceSink(int sourceWidth, int sourceHeight, int width, int h
     : sourceWidth_(sourceWidth), sourceHeight_(sourceHeight), image_(allocateImage(width, height)),
       column_(static_cast<size_t>(sourceWidth)), columnCount_(static_cast<size_t>(width)),
       sums_(static_cast<size_t>(width) * 4) {
-    for (int x = 0; x < sourceWidth; ++x) {
-        const auto d = static_cast<int>(qint64{x} * width / sourceWidth);
-        column_[static_cast<size_t>(x)] = d;
-        ++columnCount_[static_cast<size_t>(d)];
-    }
+    mapColumns(sourceWidth, width, column_, columnCount_);
 }
 
 void BoxReduceSink::putRow(int y, const QRgb* row) {
@@ -70,20 +96,7 @@ void BoxReduceSink::putRowSpan(int y, const QRgb* row, int from, int to) {
     }
     std::uint64_t* sums = sums_.data();
     for (int x = from; x < to; ++x) {
-        const QRgb p = row[x];
-        std::uint64_t* s = sums + std::ptrdiff_t{4} * column_[static_cast<size_t>(x)];
-        const auto a = static_cast<unsigned>(qAlpha(p));
-        if (a == 255) {
-            s[0] += 255;
-            s[1] += static_cast<unsigned>(qRed(p));
-            s[2] += static_cast<unsigned>(qGreen(p));
-            s[3] += static_cast<unsigned>(qBlue(p));
-        } else if (a != 0) {
-            s[0] += a;
-            s[1] += (static_cast<unsigned>(qRed(p)) * a + 127) / 255;
-            s[2] += (static_cast<unsigned>(qGreen(p)) * a + 127) / 255;
-            s[3] += (static_cast<unsigned>(qBlue(p)) * a + 127) / 255;
-        }
+        addPixel(sums + std::ptrdiff_t{4} * column_[static_cast<size_t>(x)], row[x]);
     }
 }
 
@@ -101,8 +114,7 @@ void BoxReduceSink::flush() {
         if (n == 0) {
             continue;
         }
-        const auto avg = [&](int i) { return static_cast<int>((s[i] + n / 2) / n); };
-        out[x] = qRgba(avg(1), avg(2), avg(3), avg(0));
+        out[x] = average(s, n);
         s[0] = s[1] = s[2] = s[3] = 0;
     }
     currentRow_ = -1;
@@ -110,6 +122,68 @@ void BoxReduceSink::flush() {
 
 void BoxReduceSink::finish() {
     flush();
+}
+
+ScatterReduceSink::ScatterReduceSink(int sourceWidth, int sourceHeight, int width, int height)
+    : sourceWidth_(sourceWidth), sourceHeight_(sourceHeight), image_(allocateImage(width, height)),
+      column_(static_cast<size_t>(sourceWidth)), columnCount_(static_cast<size_t>(width)) {
+    if (workBytes(width, height) > kMaxDecodedBytes) {
+        throw RuntimeError(err::TooLarge);
+    }
+    sums_.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    mapColumns(sourceWidth, width, column_, columnCount_);
+}
+
+void ScatterReduceSink::putRow(int y, const QRgb* row) {
+    putRowSpan(y, row, 0, sourceWidth_);
+}
+
+void ScatterReduceSink::putRowSpan(int y, const QRgb* row, int from, int to) {
+    from = std::max(from, 0);
+    to = std::min(to, sourceWidth_);
+    if (y < 0 || y >= sourceHeight_) {
+        return;
+    }
+    const auto d = static_cast<size_t>(qint64{y} * image_.height() / sourceHeight_);
+    std::uint64_t* sums = sums_.data() + d * static_cast<size_t>(image_.width()) * 4;
+    for (int x = from; x < to; ++x) {
+        addPixel(sums + std::ptrdiff_t{4} * column_[static_cast<size_t>(x)], row[x]);
+    }
+}
+
+void ScatterReduceSink::finish() {
+    const qint64 h = image_.height();
+    for (int d = 0; d < image_.height(); ++d) {
+        const qint64 rows = firstSource(d + 1, sourceHeight_, h) - firstSource(d, sourceHeight_, h);
+        auto* out = reinterpret_cast<QRgb*>(image_.scanLine(d));
+        const std::uint64_t* s =
+            sums_.data() + static_cast<size_t>(d) * static_cast<size_t>(image_.width()) * 4;
+        for (int x = 0; x < image_.width(); ++x, s += 4) {
+            const auto n = static_cast<std::uint64_t>(rows) * columnCount_[static_cast<size_t>(x)];
+            if (n != 0) {
+                out[x] = average(s, n);
+            }
+        }
+    }
+}
+
+CropSink::CropSink(RowSink& inner, QRect region) : inner_(inner), region_(region) {}
+
+void CropSink::putRow(int y, const QRgb* row) {
+    putRowSpan(y, row, region_.left(), region_.left() + region_.width());
+}
+
+void CropSink::putRowSpan(int y, const QRgb* row, int from, int to) {
+    if (y < region_.top() || y > region_.bottom()) {
+        return;
+    }
+    from = std::max(from, region_.left());
+    to = std::min(to, region_.left() + region_.width());
+    if (from >= to) {
+        return;
+    }
+    inner_.putRowSpan(y - region_.top(), row + region_.left(), from - region_.left(),
+                      to - region_.left());
 }
 
 } // namespace zelvia::rt::imaging

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <QRgb>
 #include <cstdint>
 #include <vector>
@@ -63,6 +64,44 @@ private:
     std::vector<std::uint32_t> columnCount_; // source columns per destination column
     std::vector<std::uint64_t> sums_;        // premultiplied a, r, g, b per destination column
     int currentRow_ = -1;
+};
+
+// The same box filter for rows that arrive in any order (interlaced pictures): it keeps the
+// sums of every destination pixel, so it suits small destinations such as the display box.
+class ScatterReduceSink final : public RowSink {
+public:
+    ScatterReduceSink(int sourceWidth, int sourceHeight, int width, int height);
+    void putRow(int y, const QRgb* row) override;
+    void putRowSpan(int y, const QRgb* row, int from, int to) override;
+    void finish() override;
+    [[nodiscard]] QImage image() && { return std::move(image_); }
+
+    // Bytes of sums a destination of `width` x `height` needs.
+    static qint64 workBytes(int width, int height) { return qint64{width} * height * 32; }
+
+private:
+    int sourceWidth_;
+    int sourceHeight_;
+    QImage image_;
+    std::vector<int> column_;
+    std::vector<std::uint32_t> columnCount_;
+    std::vector<std::uint64_t> sums_; // premultiplied a, r, g, b per destination pixel
+};
+
+// Passes on the rows and columns of `region` (in source coordinates) to `inner`, shifted so
+// that the region's top-left corner becomes (0, 0).
+class CropSink final : public RowSink {
+public:
+    CropSink(RowSink& inner, QRect region);
+    void putRow(int y, const QRgb* row) override;
+    void putRowSpan(int y, const QRgb* row, int from, int to) override;
+    void finish() override { inner_.finish(); }
+    // True once every row of the region has been passed on (rows arriving in order).
+    [[nodiscard]] bool pastRegion(int y) const { return y >= region_.bottom(); }
+
+private:
+    RowSink& inner_;
+    QRect region_;
 };
 
 } // namespace zelvia::rt::imaging
