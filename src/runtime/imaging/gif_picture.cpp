@@ -18,6 +18,7 @@ struct GifFrame {
     QRect rect;           // on the logical screen, not clipped
     bool interlaced = false;
     int minCodeSize = 0;
+    QRgb background = 0; // of the screen outside a first frame that does not cover it
     qint64 dataOffset = 0; // the first data sub-block
     std::array<QRgb, 256> palette{};
 };
@@ -42,13 +43,15 @@ void skipSubBlocks(ChunkReader& in, qint64& pos) {
 
 // Long by nature: one branch per block kind.
 // NOLINTNEXTLINE(readability-function-cognitive-complexity)
-GifFrame findFirstFrame(const ByteSource& source) {
+GifFrame findFirstFrame(const ByteSource& source, QSize screen) {
     GifFrame frame;
     ChunkReader in(source, 10, source.size(), qint64{1} << 16);
     const int flags = in.next();
-    in.skip(2);
+    const int backgroundIndex = in.next();
+    in.skip(1);
     qint64 pos = 13;
-    if (flags >= 0 && (flags & 0x80) != 0) {
+    const bool globalPalette = flags >= 0 && (flags & 0x80) != 0;
+    if (globalPalette) {
         readPalette(in, 2 << (flags & 7), frame.palette);
         pos += 3 * (qint64{2} << (flags & 7));
     }
@@ -85,6 +88,10 @@ GifFrame findFirstFrame(const ByteSource& source) {
         pos += 9;
         const QByteArrayView v(reinterpret_cast<const char*>(d.data()), 9);
         frame.rect = QRect(le16(v, 0), le16(v, 2), le16(v, 4), le16(v, 6));
+        const QRgb globalBackground =
+            globalPalette && backgroundIndex >= 0
+                ? frame.palette[static_cast<size_t>(backgroundIndex)]
+                : qRgb(0, 0, 0);
         if (frame.rect.isEmpty()) {
             return frame;
         }
@@ -100,6 +107,10 @@ GifFrame findFirstFrame(const ByteSource& source) {
         frame.dataOffset = pos + 1;
         if (transparent >= 0) {
             frame.palette[static_cast<size_t>(transparent)] = 0;
+        } else if (!frame.rect.contains(QRect(QPoint(0, 0), screen))) {
+            // As other readers do: without transparency, the screen around a smaller first
+            // frame shows its background colour (black when there is no global palette).
+            frame.background = globalBackground;
         }
         frame.present = true;
         return frame;
@@ -151,6 +162,7 @@ private:
         if (frame_.minCodeSize < 1 || frame_.minCodeSize > 11) {
             throw RuntimeError(err::InvalidPicture, "damaged GIF: bad code size");
         }
+        sink.setBackground(frame_.background);
         const int screenW = pixelSize().width();
         const int screenH = pixelSize().height();
         const int fw = frame_.rect.width();
@@ -213,7 +225,7 @@ PicturePtr loadGif(const ByteSourcePtr& source, QByteArrayView head) {
     if (head.size() < 13 || screen.isEmpty()) {
         throw RuntimeError(err::InvalidPicture, "GIF without a logical screen size");
     }
-    return std::make_shared<GifPicture>(source, screen, findFirstFrame(*source));
+    return std::make_shared<GifPicture>(source, screen, findFirstFrame(*source, screen));
 }
 
 } // namespace zelvia::rt::imaging

@@ -4,6 +4,7 @@
 #include "runtime/runtime_error.h"
 
 #include <algorithm>
+#include <array>
 
 namespace zelvia::rt::imaging {
 
@@ -28,6 +29,17 @@ void FullImageSink::putRow(int y, const QRgb* row) {
     auto* out = reinterpret_cast<QRgb*>(image_.scanLine(y));
     const int w = image_.width();
     for (int x = 0; x < w; ++x) {
+        const QRgb p = row[x];
+        out[x] = qAlpha(p) == 255 ? p : qPremultiply(p);
+    }
+}
+
+void FullImageSink::putRowSpan(int y, const QRgb* row, int from, int to) {
+    if (y < 0 || y >= image_.height()) {
+        return;
+    }
+    auto* out = reinterpret_cast<QRgb*>(image_.scanLine(y));
+    for (int x = std::max(from, 0); x < std::min(to, image_.width()); ++x) {
         const QRgb p = row[x];
         out[x] = qAlpha(p) == 255 ? p : qPremultiply(p);
     }
@@ -60,7 +72,19 @@ void addPixel(std::uint64_t* s, QRgb p) {
     }
 }
 
-QRgb average(const std::uint64_t* s, std::uint64_t n) {
+// The average of `n` source pixels, of which `received` arrived with sums `s` and the rest
+// take the background colour.
+QRgb average(const std::uint64_t* s, std::uint64_t received, std::uint64_t n, QRgb background) {
+    std::array<std::uint64_t, 4> t = {s[0], s[1], s[2], s[3]};
+    if (qAlpha(background) != 0 && received < n) {
+        const QRgb b = qPremultiply(background);
+        const std::uint64_t missing = n - received;
+        t[0] += missing * static_cast<unsigned>(qAlpha(b));
+        t[1] += missing * static_cast<unsigned>(qRed(b));
+        t[2] += missing * static_cast<unsigned>(qGreen(b));
+        t[3] += missing * static_cast<unsigned>(qBlue(b));
+    }
+    s = t.data();
     const auto avg = [&](int i) { return static_cast<int>((s[i] + n / 2) / n); };
     return qRgba(avg(1), avg(2), avg(3), avg(0));
 }
@@ -75,7 +99,8 @@ qint64 firstSource(qint64 d, qint64 sourceSize, qint64 size) {
 BoxReduceSink::BoxReduceSink(int sourceWidth, int sourceHeight, int width, int height)
     : sourceWidth_(sourceWidth), sourceHeight_(sourceHeight), image_(allocateImage(width, height)),
       column_(static_cast<size_t>(sourceWidth)), columnCount_(static_cast<size_t>(width)),
-      sums_(static_cast<size_t>(width) * 4) {
+      sums_(static_cast<size_t>(width) * 4), received_(static_cast<size_t>(width)),
+      done_(static_cast<size_t>(height)) {
     mapColumns(sourceWidth, width, column_, columnCount_);
 }
 
@@ -96,7 +121,9 @@ void BoxReduceSink::putRowSpan(int y, const QRgb* row, int from, int to) {
     }
     std::uint64_t* sums = sums_.data();
     for (int x = from; x < to; ++x) {
-        addPixel(sums + std::ptrdiff_t{4} * column_[static_cast<size_t>(x)], row[x]);
+        const auto c = static_cast<size_t>(column_[static_cast<size_t>(x)]);
+        addPixel(sums + 4 * c, row[x]);
+        ++received_[c];
     }
 }
 
@@ -114,14 +141,25 @@ void BoxReduceSink::flush() {
         if (n == 0) {
             continue;
         }
-        out[x] = average(s, n);
+        out[x] = average(s, received_[static_cast<size_t>(x)], n, background_);
         s[0] = s[1] = s[2] = s[3] = 0;
+        received_[static_cast<size_t>(x)] = 0;
     }
+    done_[static_cast<size_t>(currentRow_)] = true;
     currentRow_ = -1;
 }
 
 void BoxReduceSink::finish() {
     flush();
+    if (qAlpha(background_) == 0) {
+        return;
+    }
+    for (int d = 0; d < image_.height(); ++d) {
+        if (!done_[static_cast<size_t>(d)]) {
+            auto* out = reinterpret_cast<QRgb*>(image_.scanLine(d));
+            std::fill(out, out + image_.width(), qPremultiply(background_));
+        }
+    }
 }
 
 ScatterReduceSink::ScatterReduceSink(int sourceWidth, int sourceHeight, int width, int height)
@@ -131,6 +169,7 @@ ScatterReduceSink::ScatterReduceSink(int sourceWidth, int sourceHeight, int widt
         throw RuntimeError(err::TooLarge);
     }
     sums_.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    received_.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
     mapColumns(sourceWidth, width, column_, columnCount_);
 }
 
@@ -145,9 +184,11 @@ void ScatterReduceSink::putRowSpan(int y, const QRgb* row, int from, int to) {
         return;
     }
     const auto d = static_cast<size_t>(qint64{y} * image_.height() / sourceHeight_);
-    std::uint64_t* sums = sums_.data() + d * static_cast<size_t>(image_.width()) * 4;
+    const size_t first = d * static_cast<size_t>(image_.width());
     for (int x = from; x < to; ++x) {
-        addPixel(sums + std::ptrdiff_t{4} * column_[static_cast<size_t>(x)], row[x]);
+        const auto c = first + static_cast<size_t>(column_[static_cast<size_t>(x)]);
+        addPixel(sums_.data() + 4 * c, row[x]);
+        ++received_[c];
     }
 }
 
@@ -156,12 +197,12 @@ void ScatterReduceSink::finish() {
     for (int d = 0; d < image_.height(); ++d) {
         const qint64 rows = firstSource(d + 1, sourceHeight_, h) - firstSource(d, sourceHeight_, h);
         auto* out = reinterpret_cast<QRgb*>(image_.scanLine(d));
-        const std::uint64_t* s =
-            sums_.data() + static_cast<size_t>(d) * static_cast<size_t>(image_.width()) * 4;
-        for (int x = 0; x < image_.width(); ++x, s += 4) {
+        const size_t first = static_cast<size_t>(d) * static_cast<size_t>(image_.width());
+        for (int x = 0; x < image_.width(); ++x) {
             const auto n = static_cast<std::uint64_t>(rows) * columnCount_[static_cast<size_t>(x)];
+            const size_t c = first + static_cast<size_t>(x);
             if (n != 0) {
-                out[x] = average(s, n);
+                out[x] = average(sums_.data() + 4 * c, received_[c], n, background_);
             }
         }
     }

@@ -9,8 +9,8 @@
 namespace zelvia::rt::imaging {
 
 // Receives decoded rows of a picture, each `width` unpremultiplied ARGB pixels, row 0 at the
-// top. Rows arrive in increasing or in decreasing order and are never revisited; rows that
-// never arrive stay transparent.
+// top. Rows arrive in increasing or in decreasing order and are never revisited; pixels that
+// never arrive take the background colour.
 class RowSink {
 public:
     RowSink() = default;
@@ -27,6 +27,8 @@ public:
         putRow(y, row);
     }
     virtual void finish() {}
+    // The colour of pixels that never arrive; transparent unless set before the first row.
+    virtual void setBackground(QRgb colour) = 0;
 };
 
 // Allocates a transparent premultiplied image, throwing RuntimeError 5 when its pixels would
@@ -38,6 +40,8 @@ class FullImageSink final : public RowSink {
 public:
     FullImageSink(int width, int height);
     void putRow(int y, const QRgb* row) override;
+    void putRowSpan(int y, const QRgb* row, int from, int to) override;
+    void setBackground(QRgb colour) override { image_.fill(qPremultiply(colour)); }
     [[nodiscard]] QImage image() && { return std::move(image_); }
 
 private:
@@ -52,6 +56,7 @@ public:
     void putRow(int y, const QRgb* row) override;
     void putRowSpan(int y, const QRgb* row, int from, int to) override;
     void finish() override;
+    void setBackground(QRgb colour) override { background_ = colour; }
     [[nodiscard]] QImage image() && { return std::move(image_); }
 
 private:
@@ -63,6 +68,9 @@ private:
     std::vector<int> column_;                // destination column of each source column
     std::vector<std::uint32_t> columnCount_; // source columns per destination column
     std::vector<std::uint64_t> sums_;        // premultiplied a, r, g, b per destination column
+    std::vector<std::uint64_t> received_;    // source pixels arrived per destination column
+    std::vector<bool> done_;                 // destination rows written
+    QRgb background_ = 0;
     int currentRow_ = -1;
 };
 
@@ -74,10 +82,11 @@ public:
     void putRow(int y, const QRgb* row) override;
     void putRowSpan(int y, const QRgb* row, int from, int to) override;
     void finish() override;
+    void setBackground(QRgb colour) override { background_ = colour; }
     [[nodiscard]] QImage image() && { return std::move(image_); }
 
     // Bytes of sums a destination of `width` x `height` needs.
-    static qint64 workBytes(int width, int height) { return qint64{width} * height * 32; }
+    static qint64 workBytes(int width, int height) { return qint64{width} * height * 40; }
 
 private:
     int sourceWidth_;
@@ -85,7 +94,9 @@ private:
     QImage image_;
     std::vector<int> column_;
     std::vector<std::uint32_t> columnCount_;
-    std::vector<std::uint64_t> sums_; // premultiplied a, r, g, b per destination pixel
+    std::vector<std::uint64_t> sums_;     // premultiplied a, r, g, b per destination pixel
+    std::vector<std::uint64_t> received_; // source pixels arrived per destination pixel
+    QRgb background_ = 0;
 };
 
 // Passes on the rows and columns of `region` (in source coordinates) to `inner`, shifted so
@@ -96,6 +107,7 @@ public:
     void putRow(int y, const QRgb* row) override;
     void putRowSpan(int y, const QRgb* row, int from, int to) override;
     void finish() override { inner_.finish(); }
+    void setBackground(QRgb colour) override { inner_.setBackground(colour); }
     // True once every row of the region has been passed on (rows arriving in order).
     [[nodiscard]] bool pastRegion(int y) const { return y >= region_.bottom(); }
 
