@@ -91,9 +91,9 @@ TEST(Corpus, GifFirstFramesMatchQtsReader) {
         if (expected.isNull()) {
             continue;
         }
-        const QImage mine =
-            loadRasterPicture(ReadOnlyFile(e.path))->fullImage().convertToFormat(
-                QImage::Format_ARGB32);
+        const QImage mine = loadRasterPicture(ReadOnlyFile(e.path))
+                                ->fullImage()
+                                .convertToFormat(QImage::Format_ARGB32);
         ASSERT_EQ(mine.size(), expected.size());
         int differing = 0;
         for (int y = 0; y < mine.height(); ++y) {
