@@ -18,7 +18,7 @@ struct GifFrame {
     QRect rect;           // on the logical screen, not clipped
     bool interlaced = false;
     int minCodeSize = 0;
-    QRgb background = 0; // of the screen outside a first frame that does not cover it
+    QRgb background = 0;   // of the screen outside a first frame that does not cover it
     qint64 dataOffset = 0; // the first data sub-block
     std::array<QRgb, 256> palette{};
 };
@@ -88,10 +88,9 @@ GifFrame findFirstFrame(const ByteSource& source, QSize screen) {
         pos += 9;
         const QByteArrayView v(reinterpret_cast<const char*>(d.data()), 9);
         frame.rect = QRect(le16(v, 0), le16(v, 2), le16(v, 4), le16(v, 6));
-        const QRgb globalBackground =
-            globalPalette && backgroundIndex >= 0
-                ? frame.palette[static_cast<size_t>(backgroundIndex)]
-                : qRgb(0, 0, 0);
+        const QRgb globalBackground = globalPalette && backgroundIndex >= 0
+                                          ? frame.palette[static_cast<size_t>(backgroundIndex)]
+                                          : qRgb(0, 0, 0);
         if (frame.rect.isEmpty()) {
             return frame;
         }

@@ -25,6 +25,12 @@ bool looksLikeRaster(QByteArrayView head);
 PicturePtr loadRasterPicture(const ReadOnlyFile& file);
 PicturePtr loadRasterPictureFromBytes(QByteArray bytes);
 
+// Sets the process-wide ceiling of Qt's own image readers (PNG images inside icons, JPEG and
+// PNG images inside metafiles): a picture past it fails to read instead of being allocated.
+// Called once at start-up, before any picture is read.
+void limitImageReaders();
+inline constexpr int kImageReaderLimitMiB = 64;
+
 // The size of the pixels the last draw() or fullImage() of `picture` decoded, before any
 // final smooth scaling (for JPEG, the DCT-scaled size). Empty when nothing was decoded yet
 // or the picture is not one of these.

@@ -11,7 +11,6 @@ namespace {
 constexpr std::uint64_t kGroupHeaderSize = 6;
 constexpr std::uint64_t kGroupEntrySize = 14;
 constexpr int kLargeIconSide = 32;
-constexpr int kMaxIconSide = 0x10000;
 
 int sideFromByte(std::uint8_t side) {
     return side == 0 ? 256 : side;
@@ -70,17 +69,18 @@ std::vector<GroupEntry> parseIconGroup(const QByteArray& data, std::size_t maxEn
     return entries;
 }
 
-GroupEntry describeIconImage(const QByteArray& image, const GroupEntry& listed) {
+std::optional<GroupEntry> describeIconImage(const QByteArray& image, const GroupEntry& listed) {
     GroupEntry real = listed;
     if (image.startsWith("\x89PNG\r\n\x1a\n")) {
         if (image.size() >= 26 && image.mid(12, 4) == "IHDR") {
             const std::int64_t w = bigEndian32(image, 16);
             const std::int64_t h = bigEndian32(image, 20);
-            if (plausibleSide(w) && plausibleSide(h)) {
-                real.size = QSize(static_cast<int>(w), static_cast<int>(h));
-                real.bitCount = pngBitsPerPixel(static_cast<std::uint8_t>(image[24]),
-                                                static_cast<std::uint8_t>(image[25]));
+            if (!plausibleSide(w) || !plausibleSide(h)) {
+                return std::nullopt;
             }
+            real.size = QSize(static_cast<int>(w), static_cast<int>(h));
+            real.bitCount = pngBitsPerPixel(static_cast<std::uint8_t>(image[24]),
+                                            static_cast<std::uint8_t>(image[25]));
         }
         return real;
     }
@@ -92,10 +92,11 @@ GroupEntry describeIconImage(const QByteArray& image, const GroupEntry& listed) 
         // The DIB's height counts the colour rows and the mask rows.
         const std::int64_t w = static_cast<std::int32_t>(*width);
         const std::int64_t h = static_cast<std::int32_t>(*height) / 2;
-        if (plausibleSide(w) && plausibleSide(h)) {
-            real.size = QSize(static_cast<int>(w), static_cast<int>(h));
-            real.bitCount = *bitCount;
+        if (!plausibleSide(w) || !plausibleSide(std::abs(h))) {
+            return std::nullopt;
         }
+        real.size = QSize(static_cast<int>(w), static_cast<int>(std::abs(h)));
+        real.bitCount = *bitCount;
     }
     return real;
 }
