@@ -6,6 +6,7 @@
 #
 # Environment: ZELVIA_CORPUS (seed corpus, default ../shared/corpus beside the repository),
 # FUZZ_SCRATCH (work folder, default a new folder under /tmp), FUZZ_JOBS (build jobs, 2).
+# An allocation past 256 MB or a process past 512 MB resident is a finding, as a crash is.
 set -euo pipefail
 
 if [ $# -ne 2 ]; then
@@ -58,7 +59,7 @@ LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$scratch/lsan.supp} \
 ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1} \
 QT_QPA_PLATFORM=offscreen \
     "$build/fuzz/$target" "$scratch/corpus" \
-    -max_total_time="$seconds" -max_len="$max_len" -rss_limit_mb=2048 -timeout=10 \
+    -max_total_time="$seconds" -max_len="$max_len" -rss_limit_mb=512 -malloc_limit_mb=256 -timeout=10 \
     -artifact_prefix="$scratch/artifacts/" -print_final_stats=1 \
     >"$scratch/log" 2>&1
 status=$?
