@@ -269,7 +269,11 @@ void decodeRows(JpegRun& run, RowSink& sink, unsigned scale) {
     // buffered carry pixels, and the rest need not be worked out one by one.
     int rowsAfterEnd = 2 * cinfo->max_v_samp_factor * cinfo->min_DCT_scaled_size;
     while (cinfo->output_scanline < cinfo->output_height && run.rowsDelivered < run.stopAfter) {
-        if (oneScan && run.source.ended && rowsAfterEnd-- <= 0) {
+        // A marker other than a restart stops the entropy decoder: the scan's data ended.
+        const int marker = cinfo->unread_marker;
+        const bool dataEnded =
+            run.source.ended || (marker != 0 && (marker < JPEG_RST0 || marker > JPEG_RST0 + 7));
+        if (oneScan && dataEnded && rowsAfterEnd-- <= 0) {
             break;
         }
         if (jpeg_read_scanlines(cinfo, &rowPointer, 1) != 1) {
@@ -300,7 +304,11 @@ protected:
     [[nodiscard]] QImage decodeFor(QSize needed) const override {
         const unsigned scale = scaleFor(needed);
         const QSize scaled = scaledSize(scale);
-        return decodeScaled(scale, QRect(QPoint(0, 0), scaled), scaled);
+        // Kept whole for smooth scaling when the DCT came close; reduced row by row into the
+        // size needed when even its smallest scale is far larger (huge pictures).
+        const bool far =
+            scaled.width() > 4 * needed.width() || scaled.height() > 4 * needed.height();
+        return decodeScaled(scale, QRect(QPoint(0, 0), scaled), far ? needed : scaled);
     }
     [[nodiscard]] QImage decodeRegion(QRect region, QSize needed) const override {
         // The smallest scale at which the region still has the pixels needed.
@@ -381,9 +389,8 @@ private:
             throw RuntimeError(err::InvalidPicture, "damaged JPEG: " + message);
         }
         // A file that ends early or breaks off shows what was decoded, the rest grey.
-        const std::vector<QRgb> grey(static_cast<size_t>(std::max(width, 0)), qRgb(128, 128, 128));
-        for (int y = delivered; y < std::min(height, lastRow + 1); ++y) {
-            sink.putRow(y, grey.data());
+        if (delivered < std::min(height, lastRow + 1)) {
+            sink.fillRows(delivered, std::min(height, lastRow + 1), width, qRgb(128, 128, 128));
         }
     }
 

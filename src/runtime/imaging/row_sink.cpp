@@ -127,6 +127,30 @@ void BoxReduceSink::putRowSpan(int y, const QRgb* row, int from, int to) {
     }
 }
 
+void BoxReduceSink::fillRows(int from, int to, int width, QRgb colour) {
+    if (width != sourceWidth_) {
+        RowSink::fillRows(from, to, width, colour);
+        return;
+    }
+    // Whole rows of one colour: each destination column gathers its count of them at once.
+    std::array<std::uint64_t, 4> one{};
+    addPixel(one.data(), colour);
+    for (int y = std::max(from, 0); y < std::min(to, sourceHeight_); ++y) {
+        const auto d = static_cast<int>(qint64{y} * image_.height() / sourceHeight_);
+        if (d != currentRow_) {
+            flush();
+            currentRow_ = d;
+        }
+        for (size_t c = 0; c < columnCount_.size(); ++c) {
+            std::uint64_t* s = &sums_[c * 4];
+            for (size_t i = 0; i < 4; ++i) {
+                s[i] += one[i] * columnCount_[c];
+            }
+            received_[c] += columnCount_[c];
+        }
+    }
+}
+
 void BoxReduceSink::flush() {
     if (currentRow_ < 0) {
         return;

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QRect>
 #include <QRgb>
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -27,6 +28,13 @@ public:
         putRow(y, row);
     }
     virtual void finish() {}
+    // Rows [from, to) of `width` pixels all of one opaque colour.
+    virtual void fillRows(int from, int to, int width, QRgb colour) {
+        const std::vector<QRgb> row(static_cast<size_t>(std::max(width, 0)), colour);
+        for (int y = from; y < to; ++y) {
+            putRow(y, row.data());
+        }
+    }
     // The colour of pixels that never arrive; transparent unless set before the first row.
     virtual void setBackground(QRgb colour) = 0;
 };
@@ -56,6 +64,7 @@ public:
     void putRow(int y, const QRgb* row) override;
     void putRowSpan(int y, const QRgb* row, int from, int to) override;
     void finish() override;
+    void fillRows(int from, int to, int width, QRgb colour) override;
     void setBackground(QRgb colour) override { background_ = colour; }
     [[nodiscard]] QImage image() && { return std::move(image_); }
 
