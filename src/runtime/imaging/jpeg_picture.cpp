@@ -148,7 +148,8 @@ struct ErrorManager {
 
 [[noreturn]] void errorExit(j_common_ptr cinfo) {
     auto* e = reinterpret_cast<ErrorManager*>(cinfo->err);
-    std::longjmp(e->jump, 1);
+    // An exception cannot cross libjpeg's C frames, which carry no unwind tables.
+    std::longjmp(e->jump, 1); // NOLINT(cert-err52-cpp)
 }
 
 void silentOutput(j_common_ptr /*cinfo*/) {}
@@ -286,7 +287,7 @@ void decodeRows(JpegRun& run, RowSink& sink, unsigned scale) {
 // Returns 0 when decoding ran to the end or had enough rows, otherwise the libjpeg message
 // code of the failure; rows delivered before it stay in the sink.
 int runDecoder(JpegRun& run, RowSink& sink, unsigned scale) {
-    if (setjmp(run.error.jump) != 0) {
+    if (setjmp(run.error.jump) != 0) { // NOLINT(cert-err52-cpp): see errorExit
         return run.error.pub.msg_code == 0 ? -1 : run.error.pub.msg_code;
     }
     decodeRows(run, sink, scale);
