@@ -347,7 +347,7 @@ class PrintFailureTest : public PrintTest, public ::testing::WithParamInterface<
 
 TEST_P(PrintFailureTest, ShowsThePrinterMessageAndLeavesNoFileBehind) {
     saveImage(QStringLiteral("a.bmp"), testImage(8, 8), "bmp");
-    writeFile(QStringLiteral("huge.gif"), test::hugeGif());
+    writeFile(QStringLiteral("huge.jpg"), test::hugeProgressiveJpeg());
     start();
     QString leftAlone; // a folder in the output's place must stay as it was
     switch (GetParam()) {
@@ -367,7 +367,7 @@ TEST_P(PrintFailureTest, ShowsThePrinterMessageAndLeavesNoFileBehind) {
         break;
     case Failure::PictureTooLarge:
         // Branch A: too large to display, yet the guard lets it through.
-        choose(QStringLiteral("huge.gif"));
+        choose(QStringLiteral("huge.jpg"));
         ASSERT_EQ(form().lblWidth.Caption(), QStringLiteral("横(ﾋﾟｸｾﾙ)：65535"));
         break;
     }
