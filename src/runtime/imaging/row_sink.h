@@ -36,7 +36,8 @@ public:
         }
     }
     // The colour of pixels that never arrive; transparent unless set before the first row.
-    virtual void setBackground(QRgb colour) = 0;
+    // Sinks that keep no pixels of their own ignore it.
+    virtual void setBackground(QRgb colour) { (void)colour; }
 };
 
 // Allocates a transparent premultiplied image, throwing RuntimeError 5 when its pixels would
