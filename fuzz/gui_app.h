@@ -1,9 +1,11 @@
 #pragma once
 
 #include "quiet_qt.h"
+#include "runtime/imaging/raster_picture.h"
 
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <cstdlib>
 
 namespace zelvia::fuzz {
@@ -21,6 +23,8 @@ inline void ensureGuiApplication() {
     static QGuiApplication* app = new QGuiApplication(argc, argv);
     (void)app;
     silenceQtMessages();
+    // The ceiling the program sets at start-up (limitImageReaders).
+    QImageReader::setAllocationLimit(rt::kImageReaderLimitMiB);
     // Load the font database now, not inside the first input that draws text.
     (void)QFontDatabase::families();
 }

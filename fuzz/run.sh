@@ -6,6 +6,7 @@
 #
 # Environment: ZELVIA_CORPUS (seed corpus, default ../shared/corpus beside the repository),
 # FUZZ_SCRATCH (work folder, default a new folder under /tmp), FUZZ_JOBS (build jobs, 2).
+# An allocation past 256 MB or a process past 512 MB resident is a finding, as a crash is.
 set -euo pipefail
 
 if [ $# -ne 2 ]; then
@@ -53,18 +54,25 @@ echo "seeds: $(find "$scratch/corpus" -type f | wc -l) files in $scratch/corpus"
 # Fontconfig keeps its caches for the life of the process; LeakSanitizer sees them as leaks.
 printf 'leak:libfontconfig\n' >"$scratch/lsan.supp"
 
+# One fuzzing process at a time, restarted after a timeout or a memory finding (each kept in the
+# artifacts and counted below), so that one finding does not end the run.
+# Freed blocks wait in AddressSanitizer's quarantine, which counts as resident memory; a small
+# one keeps the RSS limit about the code under test.
 set +e
 LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$scratch/lsan.supp} \
-ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1} \
+ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1:quarantine_size_mb=16} \
 QT_QPA_PLATFORM=offscreen \
     "$build/fuzz/$target" "$scratch/corpus" \
-    -max_total_time="$seconds" -max_len="$max_len" -rss_limit_mb=2048 -timeout=10 \
+    -max_total_time="$seconds" -max_len="$max_len" -rss_limit_mb=512 -malloc_limit_mb=256 -timeout=10 \
+    -fork=1 -ignore_timeouts=1 -ignore_ooms=1 \
     -artifact_prefix="$scratch/artifacts/" -print_final_stats=1 \
     >"$scratch/log" 2>&1
 status=$?
 set -e
 
 executions=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$scratch/log" | grep -o '[0-9]*$' | tail -n 1 || true)
+# The forking parent reports its total in its progress lines instead.
+executions=${executions:-$(grep -o '^#[0-9]*' "$scratch/log" | tr -d '#' | tail -n 1 || true)}
 # Slow units are worth a look but are no crash.
 crashes=$(find "$scratch/artifacts" -type f ! -name 'slow-unit-*' | wc -l)
 echo "target:     $target"

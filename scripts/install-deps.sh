@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev
-    libturbojpeg0-dev
+    libturbojpeg0-dev libjpeg62-turbo-dev
     # Print jobs are followed through the print system's library.
     libcups2-dev
     fonts-ipafont-gothic

@@ -1,5 +1,6 @@
 #include "app/module1.h"
 #include "runtime/fs/drives.h"
+#include "runtime/imaging/raster_picture.h"
 #include "runtime/qt_host.h"
 #include "runtime/toolkit_texts.h"
 
@@ -8,6 +9,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    zelvia::rt::limitImageReaders();
     QApplication::setApplicationName(QStringLiteral("Zelvia"));
     QApplication::setDesktopFileName(QStringLiteral("io.github.zelvia.Zelvia"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zelvia.png")));

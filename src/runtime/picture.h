@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QRect>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -47,6 +48,17 @@ public:
     // The picture at its own full size (bitmaps: every pixel; metafiles: rendered at their
     // natural size in pixels). Throws like draw().
     [[nodiscard]] virtual QImage fullImage() const = 0;
+
+    // The pixels of `region` (in pixels of pixelSize(), clipped to the picture), reduced to
+    // `needed` where that is smaller. Raster kinds decode only that part; the others render
+    // the whole picture first. Throws like draw().
+    [[nodiscard]] virtual QImage regionImage(QRect region, QSize needed) const {
+        QImage image = fullImage().copy(region);
+        return image.size().boundedTo(needed) == image.size()
+                   ? image
+                   : image.scaled(needed.boundedTo(image.size()), Qt::IgnoreAspectRatio,
+                                  Qt::SmoothTransformation);
+    }
 
     // The file's own bytes and their MIME type, for kinds that are best passed on unchanged
     // (metafiles). Empty for the others.

@@ -10,6 +10,8 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPicture>
+#include <algorithm>
+#include <cmath>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,6 +49,39 @@ bool isCompletePdf(const QByteArray& path) {
 }
 
 } // namespace
+
+PrintedPart printedPart(const QRectF& target, QSize pixels, const QSizeF& page,
+                        double devicePerTwip) {
+    PrintedPart part;
+    const QRectF visible = target & QRectF(QPointF(0, 0), page);
+    if (visible.isEmpty() || pixels.isEmpty() || target.isEmpty()) {
+        return part;
+    }
+    const double sx = pixels.width() / target.width(); // picture pixels per twip
+    const double sy = pixels.height() / target.height();
+    const QRectF wanted((visible.left() - target.left()) * sx, (visible.top() - target.top()) * sy,
+                        visible.width() * sx, visible.height() * sy);
+    const QPoint topLeft(static_cast<int>(std::floor(wanted.left())),
+                         static_cast<int>(std::floor(wanted.top())));
+    const QPoint bottomRight(
+        std::min(pixels.width(), static_cast<int>(std::ceil(wanted.right()))),
+        std::min(pixels.height(), static_cast<int>(std::ceil(wanted.bottom()))));
+    part.pixels =
+        QRect(topLeft, QSize(bottomRight.x() - topLeft.x(), bottomRight.y() - topLeft.y()));
+    part.target =
+        QRectF(target.left() + part.pixels.left() / sx, target.top() + part.pixels.top() / sy,
+               part.pixels.width() / sx, part.pixels.height() / sy);
+    part.needed =
+        QSize(std::max(1, static_cast<int>(std::ceil(part.target.width() * devicePerTwip))),
+              std::max(1, static_cast<int>(std::ceil(part.target.height() * devicePerTwip))));
+    return part;
+}
+
+QSizeF Printer::pageTwips() const {
+    const QRect paint = printer_.pageLayout().paintRectPixels(printer_.resolution());
+    const double perTwip = printer_.resolution() / Screen::kTwipsPerInch;
+    return {paint.width() / perTwip, paint.height() / perTwip};
+}
 
 void CommonDialog::ShowPrinter(QPrinter& printer) const {
     if (!host().printerDialog(printer) && CancelError == True) {
@@ -94,11 +129,17 @@ void Printer::PaintPicture(const PicturePtr& picture, double x, double y) {
         picture->draw(painter, placed.target);
         placed.vector = picture;
     } else {
-        // Every pixel of the picture; the printer scales it to its physical size.
-        placed.pixels = picture->fullImage();
+        const PrintedPart part = printedPart(placed.target, picture->pixelSize(), pageTwips(),
+                                             printer_.resolution() / Screen::kTwipsPerInch);
+        if (part.pixels.isEmpty()) {
+            return; // nothing of it lands on the page
+        }
+        // Only what lands on the page, never more finely than the printer prints.
+        placed.pixels = picture->regionImage(part.pixels, part.needed);
         if (placed.pixels.isNull()) {
             throw RuntimeError(err::InvalidPicture, "the picture has no pixels");
         }
+        placed.target = part.target;
     }
     pictures_.push_back(std::move(placed));
 }

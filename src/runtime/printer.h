@@ -6,12 +6,25 @@
 #include <QFont>
 #include <QImage>
 #include <QPrinter>
+#include <QRect>
 #include <QRectF>
 #include <vector>
 
 class QPainter;
 
 namespace zelvia::rt {
+
+// What of a picture placed at `target` (twips) lands on a printable area of `page` (twips,
+// from its top-left corner): `pixels`, the picture's pixels there (whole ones, so a little
+// more than what shows), `target`, where exactly they go, and `needed`, the device pixels
+// they cover at `devicePerTwip`. Empty `pixels` when nothing lands on the page.
+struct PrintedPart {
+    QRect pixels;
+    QRectF target;
+    QSize needed;
+};
+PrintedPart printedPart(const QRectF& target, QSize pixels, const QSizeF& page,
+                        double devicePerTwip);
 
 // The common dialog control: here only its printer dialog. With CancelError on, cancelling
 // raises error 32755 in the caller instead of returning.
@@ -51,8 +64,9 @@ public:
 
     // Places the picture with its top-left corner at (x, y) twips at its own physical size:
     // bitmaps at their pixels times the screen's twips per pixel, metafiles as vectors at their
-    // natural size. No scaling, no clipping of its own. Throws RuntimeError (5, 481) when the
-    // picture cannot be produced at that size; the page is then left unsent.
+    // natural size. No scaling; a bitmap larger than the page is decoded only as far as it
+    // lands on the printable area. Throws RuntimeError (5, 481) when the picture cannot be
+    // produced; the page is then left unsent.
     void PaintPicture(const PicturePtr& picture, double x, double y);
 
     // Sends the page. Throws RuntimeError 75 when the printer cannot be opened or fails, or
@@ -72,6 +86,8 @@ private:
     };
 
     void drawPage(QPainter& painter) const;
+    // The printable area in twips.
+    [[nodiscard]] QSizeF pageTwips() const;
 
     QPrinter printer_;
     QFont font_;

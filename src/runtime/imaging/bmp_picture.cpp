@@ -27,14 +27,11 @@ protected:
     // Rows are averaged into the reduced size as they are read, so a large bitmap shown
     // small never exists at full size in memory.
     [[nodiscard]] QImage decodeFor(QSize needed) const override {
-        const QSize reduced(std::min(needed.width(), info_.width),
-                            std::min(needed.height(), info_.height));
-        if (reduced == pixelSize()) {
-            return decodeFull();
-        }
-        BoxReduceSink sink(info_.width, info_.height, reduced.width(), reduced.height());
-        decode(sink);
-        return std::move(sink).image();
+        return decodeRegion(QRect(QPoint(0, 0), pixelSize()), needed);
+    }
+    [[nodiscard]] QImage decodeRegion(QRect region, QSize needed) const override {
+        return reduceRegion(pixelSize(), region, needed, false,
+                            [this](RowSink& sink, int /*lastRow*/) { decode(sink); });
     }
 
 private:

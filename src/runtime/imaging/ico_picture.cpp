@@ -14,21 +14,27 @@ namespace {
 // Directory entries past this many are not looked at; real icons have a dozen or so.
 constexpr int kMaxEntriesConsidered = 512;
 
+// The bytes of the largest icon image decoded (1024 x 1024, 32 bits, and its mask).
+constexpr qint64 kMaxEntryBytes = qint64{8} * 1024 * 1024;
+
 struct IconEntry {
     qint64 offset = 0;
+    qint64 length = 0; // as the directory names it, within the file
     QSize size;
     int bitCount = 0;
 };
 
 // The size and depth the image itself declares (the directory's are often wrong or 0).
-std::optional<IconEntry> inspectEntry(const ByteSource& source, qint64 offset) {
-    const QByteArray h = source.readAt(offset, 40);
+std::optional<IconEntry> inspectEntry(const ByteSource& source, qint64 offset, qint64 length) {
+    const QByteArray h = source.readAt(offset, std::min<qint64>(length, 40));
     IconEntry e;
     e.offset = offset;
+    e.length = length;
     if (h.startsWith("\x89PNG\r\n\x1a\n")) {
         const std::uint32_t w = be32(h, 16);
         const std::uint32_t ht = be32(h, 20);
-        if (h.size() < 24 || w == 0 || ht == 0 || w > 1u << 20 || ht > 1u << 20) {
+        const auto maxSide = static_cast<std::uint32_t>(kMaxIconSide);
+        if (h.size() < 24 || w == 0 || ht == 0 || w > maxSide || ht > maxSide) {
             return std::nullopt;
         }
         e.size = QSize(static_cast<int>(w), static_cast<int>(ht));
@@ -41,7 +47,8 @@ std::optional<IconEntry> inspectEntry(const ByteSource& source, qint64 offset) {
     const std::uint32_t headerSize = le32(h, 0);
     const qint64 w = le32s(h, 4);
     const qint64 ht = std::abs(qint64{le32s(h, 8)}) / 2;
-    if (headerSize < 16 || headerSize > 124 || w <= 0 || ht <= 0 || w > 1 << 20 || ht > 1 << 20) {
+    if (headerSize < 16 || headerSize > 124 || w <= 0 || ht <= 0 || w > kMaxIconSide ||
+        ht > kMaxIconSide) {
         return std::nullopt;
     }
     e.size = QSize(static_cast<int>(w), static_cast<int>(ht));
@@ -58,11 +65,7 @@ public:
 protected:
     [[nodiscard]] QImage decodeFull() const override {
         checkDecodeLimit(entry_.size);
-        const qint64 length = source_->size() - entry_.offset;
-        if (length > kMaxDecodedBytes) {
-            throw RuntimeError(err::TooLarge);
-        }
-        const QByteArray data = source_->readAt(entry_.offset, length);
+        const QByteArray data = source_->readAt(entry_.offset, entry_.length);
         QImage image = decodeIconImage(data);
         if (image.isNull()) {
             throw RuntimeError(err::InvalidPicture, "damaged icon image");
@@ -89,7 +92,11 @@ PicturePtr loadIco(const ByteSourcePtr& source, QByteArrayView head) {
         if (offset < 6 || offset >= source->size()) {
             continue;
         }
-        const auto e = inspectEntry(*source, offset);
+        // Only the bytes the entry names; a directory without them gets what an icon can hold.
+        const qint64 named = le32(dir, qsizetype{i} * 16 + 8);
+        const qint64 length =
+            std::min({named > 0 ? named : kMaxEntryBytes, kMaxEntryBytes, source->size() - offset});
+        const auto e = inspectEntry(*source, offset, length);
         if (!e) {
             continue;
         }

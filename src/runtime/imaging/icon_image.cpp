@@ -16,12 +16,12 @@ namespace {
 constexpr std::string_view kPngSignature{"\x89PNG\r\n\x1a\n", 8};
 
 QImage decodePngIcon(QByteArrayView data) {
-    // Refuse sizes past the decode limit before the PNG decoder allocates anything.
+    // Refuse sizes past an icon's before the PNG decoder allocates anything.
     const std::uint32_t w = imaging::be32(data, 16);
     const std::uint32_t h = imaging::be32(data, 20);
-    const auto maxSide = static_cast<std::uint32_t>(imaging::kMaxDibDimension);
-    if (data.size() < 24 || w == 0 || h == 0 || w > maxSide || h > maxSide ||
-        qint64{w} * qint64{h} * 4 > kMaxDecodedBytes) {
+    const auto maxSide = static_cast<std::uint32_t>(kMaxIconSide);
+    if (data.size() < 24 || data.sliced(12, 4) != "IHDR" || w == 0 || h == 0 || w > maxSide ||
+        h > maxSide) {
         return {};
     }
     QImage image = QImage::fromData(data, "PNG");
@@ -68,7 +68,7 @@ void applyAndMask(QImage& image, QByteArrayView data, const imaging::DibInfo& in
 QImage decodeDibIcon(QByteArrayView data) {
     imaging::DibInfo info =
         imaging::parseDibHeader(data, 0, 0, data.size(), imaging::DibContext::Icon);
-    if (qint64{info.width} * info.height * 4 > kMaxDecodedBytes) {
+    if (info.width > kMaxIconSide || info.height > kMaxIconSide) {
         return {};
     }
     const bool alpha =

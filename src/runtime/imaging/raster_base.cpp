@@ -88,6 +88,67 @@ QImage RasterPictureBase::fullImage() const {
     return image;
 }
 
+QImage RasterPictureBase::regionImage(QRect region, QSize needed) const {
+    region &= QRect(QPoint(0, 0), size_);
+    if (region.isEmpty() || needed.isEmpty()) {
+        return {};
+    }
+    needed = needed.boundedTo(region.size());
+    checkDecodeLimit(needed);
+    QImage image = decodeRegion(region, needed);
+    const std::lock_guard lock(mutex_);
+    noteDecoded(image.size());
+    return image;
+}
+
+QImage RasterPictureBase::decodeRegion(QRect region, QSize needed) const {
+    checkDecodeLimit(size_);
+    QImage image = decodeFull().copy(region);
+    if (image.size() != needed) {
+        image = image.scaled(needed, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    return image;
+}
+
+QImage reduceRegion(QSize size, QRect region, QSize needed, bool anyOrder,
+                    const std::function<void(RowSink&, int lastRow)>& decode) {
+    region &= QRect(QPoint(0, 0), size);
+    if (region.isEmpty()) {
+        throw RuntimeError(err::TooLarge, "nothing of the picture to decode");
+    }
+    const QSize reduced = needed.boundedTo(region.size()).expandedTo(QSize(1, 1));
+    const auto run = [&](RowSink& sink) -> RowSink& {
+        if (region == QRect(QPoint(0, 0), size)) {
+            decode(sink, region.bottom());
+        } else {
+            CropSink crop(sink, region);
+            decode(crop, region.bottom());
+        }
+        sink.finish();
+        return sink;
+    };
+    if (reduced == region.size()) {
+        FullImageSink sink(region.width(), region.height());
+        run(sink);
+        return std::move(sink).image();
+    }
+    if (!anyOrder) {
+        BoxReduceSink sink(region.width(), region.height(), reduced.width(), reduced.height());
+        run(sink);
+        return std::move(sink).image();
+    }
+    if (ScatterReduceSink::workBytes(reduced.width(), reduced.height()) <=
+        qint64{region.width()} * region.height() * 4) {
+        ScatterReduceSink sink(region.width(), region.height(), reduced.width(), reduced.height());
+        run(sink);
+        return std::move(sink).image();
+    }
+    // Reduced by less than the sums would cost: the region at full size, then scaled.
+    FullImageSink sink(region.width(), region.height());
+    run(sink);
+    return std::move(sink).image().scaled(reduced, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 void RasterPictureBase::noteDecoded(QSize size) const {
     lastDecoded_ = size;
 }

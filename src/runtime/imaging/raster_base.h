@@ -1,9 +1,11 @@
 #pragma once
 
+#include "runtime/imaging/row_sink.h"
 #include "runtime/picture.h"
 
 #include <QImage>
 #include <QSize>
+#include <functional>
 #include <mutex>
 
 namespace zelvia::rt::imaging {
@@ -20,6 +22,7 @@ public:
                                           double twipsPerPixelY) const override;
     void draw(QPainter& painter, const QRectF& target) const override;
     [[nodiscard]] QImage fullImage() const override;
+    [[nodiscard]] QImage regionImage(QRect region, QSize needed) const override;
 
     [[nodiscard]] QSize lastDecodedSize() const;
 
@@ -38,6 +41,8 @@ protected:
     // An image at least `needed` in each direction where the picture allows, or smaller
     // than `needed` only when the picture itself is; the caller scales it to `needed`.
     [[nodiscard]] virtual QImage decodeFor(QSize /*needed*/) const { return decodeFull(); }
+    // The pixels of `region` (inside the picture), reduced to `needed` when that is smaller.
+    [[nodiscard]] virtual QImage decodeRegion(QRect region, QSize needed) const;
 
 private:
     void noteDecoded(QSize size) const;
@@ -53,6 +58,12 @@ private:
 // The device pixels draw() needs for `target` at `ratio` device pixels per unit; empty when
 // nothing would be visible. Throws RuntimeError 5 for a target beyond any screen.
 QSize neededPixels(const QRectF& target, double ratio);
+
+// Runs `decode` into a sink that keeps `region` of a picture of `size` pixels and reduces it
+// to `needed` where that is smaller (never enlarging). `decode` gets the sink and the last row
+// it needs; `anyOrder` says whether rows may arrive out of order (interlaced data).
+QImage reduceRegion(QSize size, QRect region, QSize needed, bool anyOrder,
+                    const std::function<void(RowSink&, int lastRow)>& decode);
 
 // Throws RuntimeError 5 when `size` pixels at 4 bytes each exceed kMaxDecodedBytes.
 void checkDecodeLimit(QSize size);

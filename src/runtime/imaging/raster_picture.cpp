@@ -7,6 +7,8 @@
 #include "runtime/imaging/raster_base.h"
 #include "runtime/runtime_error.h"
 
+#include <QImageReader>
+
 namespace zelvia::rt {
 
 namespace {
@@ -63,6 +65,10 @@ PicturePtr loadRasterPicture(const ReadOnlyFile& file) {
 
 PicturePtr loadRasterPictureFromBytes(QByteArray bytes) {
     return load(imaging::memorySource(std::move(bytes)));
+}
+
+void limitImageReaders() {
+    QImageReader::setAllocationLimit(kImageReaderLimitMiB);
 }
 
 QSize lastDecodedSize(const Picture& picture) {

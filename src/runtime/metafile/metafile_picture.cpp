@@ -100,11 +100,56 @@ private:
     MetafileInfo info_;
 };
 
+// A metafile too large to play. It keeps the size its header states, so that the window can
+// show how large the new file is, and refuses to be drawn.
+class OversizedMetafile final : public Picture {
+public:
+    explicit OversizedMetafile(const MetafileInfo& info)
+        : format_(info.format), natural_(info.naturalTwips) {}
+
+    [[nodiscard]] PictureKind kind() const override {
+        return format_ == MetafileFormat::Wmf ? PictureKind::Metafile : PictureKind::EnhMetafile;
+    }
+    [[nodiscard]] QSize pixelSize() const override {
+        return {static_cast<int>(std::lround(natural_.width() / 15.0)),
+                static_cast<int>(std::lround(natural_.height() / 15.0))};
+    }
+    [[nodiscard]] QSizeF naturalSizeTwips(double /*twipsPerPixelX*/,
+                                          double /*twipsPerPixelY*/) const override {
+        return natural_;
+    }
+    void draw(QPainter& /*painter*/, const QRectF& /*target*/) const override { refuse(); }
+    [[nodiscard]] QImage fullImage() const override { refuse(); }
+    [[nodiscard]] QImage regionImage(QRect /*region*/, QSize /*needed*/) const override {
+        refuse();
+    }
+
+private:
+    [[noreturn]] static void refuse() {
+        throw RuntimeError(err::TooLarge, "metafile too large to play");
+    }
+
+    MetafileFormat format_;
+    QSizeF natural_;
+};
+
+// The header of a metafile is within its first bytes; only these are read of one too large.
+constexpr qint64 kHeaderBytes = 65536;
+
+PicturePtr oversized(QByteArrayView head) {
+    const MetafileInfo info = metafile::readMetafileInfo(head);
+    if (info.needsDrawingExtent) {
+        // Its size is the extent of its drawing, and the drawing is what cannot be afforded.
+        throw RuntimeError(err::TooLarge, "metafile too large to play and of no stated size");
+    }
+    return std::make_shared<OversizedMetafile>(info);
+}
+
 } // namespace
 
 PicturePtr loadMetafilePictureFromBytes(QByteArray bytes) {
     if (bytes.size() > metafile::kMaxFileBytes) {
-        throw RuntimeError(err::TooLarge, "metafile larger than 256 MiB");
+        return oversized(QByteArrayView(bytes).first(kHeaderBytes));
     }
     MetafileInfo info = metafile::readMetafileInfo(bytes);
     if (info.needsDrawingExtent) {
@@ -118,6 +163,9 @@ PicturePtr loadMetafilePictureFromBytes(QByteArray bytes) {
 }
 
 PicturePtr loadMetafilePicture(const ReadOnlyFile& file) {
+    if (file.size() > metafile::kMaxFileBytes) {
+        return oversized(file.readAt(0, kHeaderBytes));
+    }
     return loadMetafilePictureFromBytes(file.readAll(metafile::kMaxFileBytes));
 }
 

@@ -11,7 +11,6 @@ namespace {
 constexpr std::uint64_t kGroupHeaderSize = 6;
 constexpr std::uint64_t kGroupEntrySize = 14;
 constexpr int kLargeIconSide = 32;
-constexpr int kMaxIconSide = 0x10000;
 
 int sideFromByte(std::uint8_t side) {
     return side == 0 ? 256 : side;
@@ -65,17 +64,18 @@ std::vector<GroupEntry> parseIconGroup(const QByteArray& data, std::size_t maxEn
     return entries;
 }
 
-GroupEntry describeIconImage(const QByteArray& image, const GroupEntry& listed) {
+std::optional<GroupEntry> describeIconImage(const QByteArray& image, const GroupEntry& listed) {
     GroupEntry real = listed;
     if (image.startsWith("\x89PNG\r\n\x1a\n")) {
         if (image.size() >= 26 && image.mid(12, 4) == "IHDR") {
             const std::int64_t w = imaging::be32(image, 16);
             const std::int64_t h = imaging::be32(image, 20);
-            if (plausibleSide(w) && plausibleSide(h)) {
-                real.size = QSize(static_cast<int>(w), static_cast<int>(h));
-                real.bitCount = pngBitsPerPixel(static_cast<std::uint8_t>(image[24]),
-                                                static_cast<std::uint8_t>(image[25]));
+            if (!plausibleSide(w) || !plausibleSide(h)) {
+                return std::nullopt;
             }
+            real.size = QSize(static_cast<int>(w), static_cast<int>(h));
+            real.bitCount = pngBitsPerPixel(static_cast<std::uint8_t>(image[24]),
+                                            static_cast<std::uint8_t>(image[25]));
         }
         return real;
     }
@@ -83,10 +83,11 @@ GroupEntry describeIconImage(const QByteArray& image, const GroupEntry& listed) 
         // The DIB's height counts the colour rows and the mask rows.
         const std::int64_t w = imaging::le32s(image, 4);
         const std::int64_t h = imaging::le32s(image, 8) / 2;
-        if (plausibleSide(w) && plausibleSide(h)) {
-            real.size = QSize(static_cast<int>(w), static_cast<int>(h));
-            real.bitCount = imaging::le16(image, 14);
+        if (!plausibleSide(w) || !plausibleSide(std::abs(h))) {
+            return std::nullopt;
         }
+        real.size = QSize(static_cast<int>(w), static_cast<int>(std::abs(h)));
+        real.bitCount = imaging::le16(image, 14);
     }
     return real;
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "runtime/imaging/icon_image.h"
+
 #include <QByteArray>
 #include <QSize>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace zelvia::rt::pe {
@@ -20,8 +23,9 @@ struct GroupEntry {
 std::vector<GroupEntry> parseIconGroup(const QByteArray& data, std::size_t maxEntries);
 
 // The size and bit depth an RT_ICON image really has, from its PNG or DIB header; the group
-// entry's values when the header is neither. Groups are known to list wrong sizes.
-GroupEntry describeIconImage(const QByteArray& image, const GroupEntry& listed);
+// entry's values when the header is neither. Groups are known to list wrong sizes. Nothing
+// when the header names an empty side or one past kMaxIconSide: that image is no icon.
+std::optional<GroupEntry> describeIconImage(const QByteArray& image, const GroupEntry& listed);
 
 // The order in which images are tried as the large icon: 32x32 first, otherwise the nearest
 // size; ties go to the larger image, then the higher bit depth, then the earlier entry.

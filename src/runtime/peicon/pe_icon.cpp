@@ -18,9 +18,10 @@ namespace {
 // Real groups hold a dozen images at most; the caps keep hostile files cheap.
 constexpr std::size_t kMaxGroupEntries = 64;
 constexpr std::uint32_t kMaxGroupBytes = 6 + 14 * 0xFFFF;
-constexpr std::uint32_t kMaxIconBytes = 16 * 1024 * 1024;
+// A 1024 x 1024 image of 32 bits with its mask, the largest icon decoded, fits in 8 MiB.
+constexpr std::uint32_t kMaxIconBytes = 8 * 1024 * 1024;
 constexpr std::size_t kMaxDecodeAttempts = 4;
-constexpr qint64 kMaxTotalIconBytes = qint64{64} * 1024 * 1024;
+constexpr qint64 kMaxTotalIconBytes = qint64{24} * 1024 * 1024;
 
 } // namespace
 
@@ -55,7 +56,9 @@ std::vector<IconCandidate> largeIconCandidates(const ByteSource& source) {
             if (totalBytes > kMaxTotalIconBytes) {
                 break;
             }
-            candidates.push_back({describeIconImage(*data, listed), std::move(*data)});
+            if (const auto real = describeIconImage(*data, listed)) {
+                candidates.push_back({*real, std::move(*data)});
+            }
         }
     }
     std::stable_sort(candidates.begin(), candidates.end(),

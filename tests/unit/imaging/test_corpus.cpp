@@ -3,6 +3,7 @@
 #include "runtime/runtime_error.h"
 #include "support/corpus.h"
 
+#include <QImageReader>
 #include <QPainter>
 #include <gtest/gtest.h>
 #include <iostream>
@@ -75,4 +76,37 @@ TEST(Corpus, EveryRasterFileLoadsOrIsRefusedCleanly) {
                       << c.second << " refused\n";
         }
     }
+}
+
+// The GIF decoder's first frame against Qt's own reader, pixel for pixel, on every valid
+// GIF of the corpus (interlaced, 4095 codes, clears, frames off the screen...).
+TEST(Corpus, GifFirstFramesMatchQtsReader) {
+    ZELVIA_REQUIRE_CORPUS(dir);
+    int compared = 0;
+    for (const CorpusEntry& e : corpusEntries(QStringLiteral("gif/"))) {
+        if (e.expect != QStringLiteral("valid")) {
+            continue;
+        }
+        SCOPED_TRACE(e.relPath.toStdString());
+        QImageReader reader(e.path, "gif");
+        const QImage expected = reader.read().convertToFormat(QImage::Format_ARGB32);
+        if (expected.isNull()) {
+            continue;
+        }
+        const QImage mine = loadRasterPicture(ReadOnlyFile(e.path))
+                                ->fullImage()
+                                .convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(mine.size(), expected.size());
+        int differing = 0;
+        for (int y = 0; y < mine.height(); ++y) {
+            for (int x = 0; x < mine.width(); ++x) {
+                const QRgb a = mine.pixel(x, y);
+                const QRgb b = expected.pixel(x, y);
+                differing += a != b && (qAlpha(a) != 0 || qAlpha(b) != 0) ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(differing, 0);
+        ++compared;
+    }
+    EXPECT_GT(compared, 30);
 }

@@ -26,7 +26,32 @@ QByteArray png(int size, QRgb colour) {
     return encodeWith(img, "PNG");
 }
 
+// `bytes` with the big-endian (PNG) or little-endian (DIB) width field at `at` set to `side`.
+QByteArray withSize(QByteArray bytes, int at, std::uint32_t side) {
+    const bool bigEndian = at == 16;
+    for (int i = 0; i < 4; ++i) {
+        const int shift = bigEndian ? 8 * (3 - i) : 8 * i;
+        bytes[at + i] = static_cast<char>((side >> shift) & 0xFF);
+    }
+    return bytes;
+}
+
 } // namespace
+
+TEST(IconFile, AnEntryIsReadOnlyAsFarAsItsDirectoryNamesIt) {
+    // A bottom-up 16 x 16 DIB whose directory entry names only its header, palette-free
+    // pixels of the lower half: the upper half never arrives.
+    const QByteArray image = dib(16, 32, 0x00FF00);
+    QByteArray ico = makeIco({{16, 16, 32, image}});
+    const int named = 40 + 16 * 4 * 8;
+    for (int i = 0; i < 4; ++i) {
+        ico[6 + 8 + i] = static_cast<char>((named >> (8 * i)) & 0xFF);
+    }
+    const QImage img = loadRasterPictureFromBytes(ico)->fullImage();
+    ASSERT_EQ(img.size(), QSize(16, 16));
+    EXPECT_EQ(img.pixel(8, 12), qRgb(0, 255, 0));
+    EXPECT_EQ(qAlpha(img.pixel(8, 3)), 0);
+}
 
 TEST(IconFile, PicksLargestAreaThenHighestDepth) {
     struct Case {
@@ -68,6 +93,9 @@ TEST(IconFile, CursorsAndBrokenDirectoriesGive481) {
         makeIco({{16, 16, 24, one}}, 2),                 // a cursor
         makeIco({{16, 16, 24, one}}).left(6 + 16),       // image data missing
         makeIco({{16, 16, 24, QByteArray(40, '\xFF')}}), // garbage header
+        // Sides past 1024 pixels, which no real icon has: their pixels are never allocated.
+        makeIco({{0, 0, 32, withSize(png(16, qRgb(1, 2, 3)), 16, 65535)}}),
+        makeIco({{0, 0, 32, withSize(dib(16, 32, 0xFF0000), 4, 2048)}}),
     };
     for (const QByteArray& bytes : bad) {
         try {
@@ -128,4 +156,7 @@ TEST(IconImage, DamagedDataGivesNullNeverACrash) {
     huge[16] = '\x7F';
     huge[20] = '\x7F';
     EXPECT_TRUE(decodeIconImage(huge).isNull());
+    // 1024 pixels a side is the most an icon may have.
+    EXPECT_EQ(decodeIconImage(png(1024, 0xFF00FF00u)).size(), QSize(1024, 1024));
+    EXPECT_TRUE(decodeIconImage(png(1025, 0xFF00FF00u)).isNull());
 }

@@ -189,3 +189,91 @@ TEST(Gif, ZeroScreenGives481AndHugeScreenGives5) {
     const PicturePtr huge = loadRasterPictureFromBytes(gif(65535, 65535));
     EXPECT_EQ(errorOf([&] { (void)huge->fullImage(); }), err::TooLarge);
 }
+
+TEST(Jpeg, MultiScanFilesPastTheCoefficientLimitAreRefusedBeforeDecoding) {
+    const QByteArray good = encodeWith(quadrants(16, 16), "JPG", 90);
+    const qsizetype sof = good.indexOf("\xFF\xC0");
+    const qsizetype sos = good.indexOf("\xFF\xDA");
+    ASSERT_GT(sof, 0);
+    ASSERT_GT(sos, sof);
+    // 65000 x 65000, its first scan holding one of the three components: every coefficient of
+    // the image would be kept (about 12 GB).
+    QByteArray oneComponent = good;
+    oneComponent.replace(sof + 5, 4, QByteArray("\xFD\xE8\xFD\xE8", 4));
+    oneComponent[sos + 4] = '\x01';
+    const PicturePtr p = loadRasterPictureFromBytes(oneComponent);
+    ASSERT_EQ(p->pixelSize(), QSize(65000, 65000));
+    EXPECT_EQ(errorOf([&] { drawAt(*p, 169, 169); }), err::TooLarge);
+
+    // The same size in one interleaved scan is no multi-scan file: it draws (the data ends
+    // at once, the rest is grey) without keeping the coefficients.
+    QByteArray oneScan = good;
+    oneScan.replace(sof + 5, 4, QByteArray("\x2E\xE0\x2E\xE0", 4)); // 12000 x 12000
+    const PicturePtr big = loadRasterPictureFromBytes(oneScan);
+    EXPECT_EQ(errorOf([&] { drawAt(*big, 169, 169); }), 0);
+    // DCT 1/8 is still 1500 pixels: reduced row by row straight to the box.
+    EXPECT_EQ(lastDecodedSize(*big), QSize(169, 169));
+
+    // Progressive: refused past the limit, decoded below it.
+    std::vector<unsigned char> rgb(size_t{512} * 512 * 3, 200);
+    const QByteArray progressive =
+        tjEncode(rgb, 512, 512, TJPF_RGB, TJSAMP_420, TJFLAG_PROGRESSIVE);
+    const qsizetype psof = progressive.indexOf("\xFF\xC2");
+    ASSERT_GT(psof, 0);
+    QByteArray huge = progressive;
+    huge.replace(psof + 5, 4, QByteArray("\x1F\x40\x1F\x40", 4)); // 8000 x 8000: 183 MiB
+    EXPECT_EQ(errorOf([&] { drawAt(*loadRasterPictureFromBytes(huge), 169, 169); }), err::TooLarge);
+    QByteArray fits = progressive;
+    fits.replace(psof + 5, 4, QByteArray("\x17\x70\x0F\xA0", 4)); // 4000 x 6000: 69 MiB
+    EXPECT_EQ(errorOf([&] { drawAt(*loadRasterPictureFromBytes(fits), 169, 169); }), 0);
+}
+
+TEST(Jpeg, RegionDecodesOnlyTheRowsAndColumnsAsked) {
+    const PicturePtr p = loadRasterPictureFromBytes(encodeWith(quadrants(1600, 1200), "JPG", 90));
+    const QImage topLeft = p->regionImage(QRect(0, 0, 400, 300), QSize(400, 300));
+    ASSERT_EQ(topLeft.size(), QSize(400, 300));
+    EXPECT_LE(channelDistance(topLeft.pixel(200, 150), qRgb(220, 30, 30)), 16);
+    const QImage bottomRight = p->regionImage(QRect(1200, 900, 4000, 4000), QSize(100, 75));
+    ASSERT_EQ(bottomRight.size(), QSize(100, 75));
+    EXPECT_LE(channelDistance(bottomRight.pixel(50, 37), qRgb(240, 240, 240)), 16);
+}
+
+TEST(Gif, HugeScreenWithATinyFrameDrawsIntoTheBoxAlone) {
+    // 11500 x 11500 screen, one 1 x 1 frame: 35 bytes that once took a full-size frame.
+    const QByteArray gif =
+        makeGif(11500, 11500, 0, 0, 1, 1, {qRgb(255, 0, 0)}, 1, [](int, int) { return 0; });
+    const PicturePtr p = loadRasterPictureFromBytes(gif);
+    const QImage box = drawAt(*p, 169, 169);
+    EXPECT_EQ(lastDecodedSize(*p), QSize(169, 169));
+    EXPECT_EQ(qAlpha(box.pixel(100, 100)), 0);
+
+    // A frame covering the first box pixel shows in it.
+    const PicturePtr q = loadRasterPictureFromBytes(
+        makeGif(11500, 11500, 0, 0, 100, 100, {qRgb(255, 0, 0)}, 1, [](int, int) { return 0; }));
+    EXPECT_EQ(drawAt(*q, 169, 169).pixel(0, 0), qRgb(255, 0, 0));
+}
+
+TEST(Gif, InterlacedRowsReduceLikeTheSameRowsInOrder) {
+    const int w = 600;
+    const int h = 407;
+    const auto colour = [](int x, int y) { return (x / 7 + y / 5) % 3; };
+    const std::vector<QRgb> palette = {qRgb(250, 0, 0), qRgb(0, 0, 250), qRgb(0, 200, 0)};
+    const QByteArray plain = makeGif(w, h, 0, 0, w, h, palette, -1, colour);
+    // The same picture stored in the four interlace passes.
+    std::vector<int> order;
+    for (const auto& [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}}) {
+        for (int y = start; y < h; y += step) {
+            order.push_back(y);
+        }
+    }
+    QByteArray interlaced = makeGif(w, h, 0, 0, w, h, palette, -1, [&](int x, int n) {
+        return colour(x, order[static_cast<size_t>(n)]);
+    });
+    const qsizetype descriptor = interlaced.indexOf(',', 13 + 12);
+    interlaced[descriptor + 9] = '\x40';
+    const PicturePtr a = loadRasterPictureFromBytes(plain);
+    const PicturePtr b = loadRasterPictureFromBytes(interlaced);
+    EXPECT_EQ(a->fullImage(), b->fullImage());
+    EXPECT_EQ(drawAt(*a, 97, 66), drawAt(*b, 97, 66));
+    EXPECT_EQ(lastDecodedSize(*b), QSize(97, 66));
+}

@@ -2,10 +2,11 @@
 #include "runtime/runtime_error.h"
 #include "support/metafile_writers.h"
 
+#include <QFile>
+#include <QPainter>
 #include <QTemporaryDir>
-#include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 using namespace zelvia::rt;
 using namespace zelvia::test;
@@ -168,18 +169,38 @@ TEST(MetafileHeader, DamagedHeadersAreNotLoadable) {
     }
 }
 
-TEST(MetafileHeader, FilesOver256MiBAreRefusedWithoutReading) {
+// Past the size a metafile may have to be played, only the header is read: the picture keeps
+// the size stated there and refuses to be drawn, so the window can say how large it is.
+TEST(MetafileHeader, FilesPastThePlayLimitKeepTheirStatedSizeAndRefuseToDraw) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath("huge.emf");
-    const int fd = ::open(QFile::encodeName(path).constData(), O_CREAT | O_WRONLY, 0600);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::ftruncate(fd, qint64{257} * 1024 * 1024), 0); // sparse: no disk used
-    ::close(fd);
-    try {
-        loadMetafilePicture(ReadOnlyFile(path));
-        FAIL() << "expected error 5";
-    } catch (const RuntimeError& e) {
-        EXPECT_EQ(e.number(), err::TooLarge);
-    }
+    const auto hugeFile = [&](const char* name, const QByteArray& head) {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(head) == head.size());
+        EXPECT_TRUE(f.resize(qint64{65} << 20)); // sparse: no disk used
+        return path;
+    };
+    const auto errorOf = [](const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const RuntimeError& e) {
+            return e.number();
+        }
+        return 0;
+    };
+    WmfWriter wmf;
+    wmf.mapMode(8).windowOrg(0, 0).windowExt(8000, 6000).rectangle(0, 0, 8000, 6000);
+    const PicturePtr p = loadMetafilePicture(
+        ReadOnlyFile(hugeFile("huge.wmf", wmf.placeable(QRect(0, 0, 8000, 6000), 1440, 0))));
+    EXPECT_EQ(p->kind(), PictureKind::Metafile);
+    EXPECT_EQ(p->naturalSizeTwips(15, 15), QSizeF(8000, 6000));
+    QImage canvas(10, 10, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&canvas);
+    EXPECT_EQ(errorOf([&] { p->draw(painter, QRectF(0, 0, 10, 10)); }), err::TooLarge);
+    EXPECT_EQ(errorOf([&] { (void)p->fullImage(); }), err::TooLarge);
+
+    // No header: not a metafile at all.
+    EXPECT_EQ(errorOf([&] { loadMetafilePicture(ReadOnlyFile(hugeFile("zeros.emf", {}))); }),
+              err::InvalidPicture);
 }

@@ -63,6 +63,10 @@ QByteArray hugeGif() {
     return gif;
 }
 
+QByteArray hugeProgressiveJpeg() {
+    return QByteArray::fromHex("ffd8ffc2001108ffffffff03012200021101031101ffd9");
+}
+
 QByteArray redWmf() {
     WmfWriter w;
     w.windowOrg(0, 0).windowExt(1440, 720);

@@ -11,6 +11,11 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QRegularExpression>
+#include <cstdio>
+#include <vector>
+// clang-format off: jpeglib.h needs stdio first
+#include <jpeglib.h>
+// clang-format on
 
 using namespace zelvia;
 using zelvia::test::Before;
@@ -64,6 +69,42 @@ protected:
     }
     QString output_;
 };
+
+// A baseline JPEG of `side` x `side` pixels, red in its top-left `redSide` square and blue
+// elsewhere, encoded row by row so that the picture never exists whole in memory.
+QByteArray bigJpeg(int side, int redSide) {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr jerr{};
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = static_cast<JDIMENSION>(side);
+    cinfo.image_height = static_cast<JDIMENSION>(side);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 75, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<unsigned char> row(static_cast<size_t>(side) * 3);
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
+            const bool red = x < redSide && y < redSide;
+            unsigned char* p = &row[static_cast<size_t>(x) * 3];
+            p[0] = red ? 255 : 0;
+            p[1] = 0;
+            p[2] = red ? 0 : 255;
+        }
+        JSAMPROW pointer = row.data();
+        jpeg_write_scanlines(&cinfo, &pointer, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    QByteArray bytes(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
+    jpeg_destroy_compress(&cinfo);
+    std::free(out);
+    return bytes;
+}
 
 // The bounding box of the strongly red pixels.
 QRect redExtent(const QImage& page) {
@@ -174,6 +215,31 @@ TEST_F(PrintTest, PageHasTheHeadingTheCaptionsTheDateTheRuleAndThePicture) {
     EXPECT_NEAR(red.height(), 60, 1.0);
 }
 
+// 12000 x 12000 pixels are more than a picture may hold decoded at once, yet it displays;
+// printing decodes only what lands on the page, its top-left part.
+TEST_F(PrintTest, AHugePicturePrintsItsTopLeftPartAtItsPhysicalSize) {
+    requirePoppler();
+    writeFile(QStringLiteral("huge.jpg"), bigJpeg(12000, 64));
+    start();
+    choose(QStringLiteral("huge.jpg"));
+    ASSERT_EQ(form().lblWidth.Caption(), QStringLiteral("横(ﾋﾟｸｾﾙ)：12000"));
+    form().mnuPrint_Click();
+    ASSERT_TRUE(messages().isEmpty()) << messages().join(QLatin1Char('\n')).toStdString();
+    const QRectF area = printableArea();
+    const QImage page = renderPage();
+    ASSERT_FALSE(page.isNull());
+    const QRect red = redExtent(page);
+    EXPECT_NEAR(red.left(), area.x() * 2 + 1, 1.0);
+    EXPECT_NEAR(red.top(), area.y() * 2 + 235, 1.0);
+    // 64 pixels of 15 twips; the colour edge of the JPEG is a pixel soft.
+    EXPECT_NEAR(red.width(), 96, 2.5);
+    EXPECT_NEAR(red.height(), 96, 2.5);
+    // Blue from there to the printable area's right and bottom edges.
+    const QRgb corner = page.pixel(qRound((area.right()) * 2) - 3, qRound(area.bottom() * 2) - 3);
+    EXPECT_GT(qBlue(corner), 200);
+    EXPECT_LT(qRed(corner), 60);
+}
+
 // Text lines start at the printable area's left edge and advance by the height of their
 // font, as a line printer does: the heading in 15 points and bold, the body in 10 points.
 TEST_F(PrintTest, LinesStartAtTheLeftEdgeAndAdvanceByTheirFontsHeight) {
@@ -281,7 +347,7 @@ class PrintFailureTest : public PrintTest, public ::testing::WithParamInterface<
 
 TEST_P(PrintFailureTest, ShowsThePrinterMessageAndLeavesNoFileBehind) {
     saveImage(QStringLiteral("a.bmp"), testImage(8, 8), "bmp");
-    writeFile(QStringLiteral("huge.gif"), test::hugeGif());
+    writeFile(QStringLiteral("huge.jpg"), test::hugeProgressiveJpeg());
     start();
     QString leftAlone; // a folder in the output's place must stay as it was
     switch (GetParam()) {
@@ -301,7 +367,7 @@ TEST_P(PrintFailureTest, ShowsThePrinterMessageAndLeavesNoFileBehind) {
         break;
     case Failure::PictureTooLarge:
         // Branch A: too large to display, yet the guard lets it through.
-        choose(QStringLiteral("huge.gif"));
+        choose(QStringLiteral("huge.jpg"));
         ASSERT_EQ(form().lblWidth.Caption(), QStringLiteral("横(ﾋﾟｸｾﾙ)：65535"));
         break;
     }

@@ -2,6 +2,7 @@
 #include "app/module1.h"
 #include "runtime/peicon/pe_icon.h"
 #include "support/app_fixture.h"
+#include "support/metafile_writers.h"
 #include "support/pe_fixtures.h"
 
 #include <QBuffer>
@@ -40,8 +41,7 @@ protected:
     }
 };
 
-// A GIF whose logical screen is 65535 x 65535 with a one-pixel frame: its pixels at the size
-// needed would take 16 GiB.
+// A GIF whose logical screen is 65535 x 65535 with a one-pixel frame: 16 GiB at full size.
 QByteArray hugeGif() {
     QByteArray gif("GIF89a");
     gif += QByteArray::fromHex("ffffffff"
@@ -60,6 +60,14 @@ QByteArray hugeGif() {
                                "00"); // LZW data
     gif += QByteArray::fromHex("3b");
     return gif;
+}
+
+// A placeable WMF of 8000 x 6000 twips (533.33 x 400 pixels) drawing a rectangle, grown with
+// zeros past the size a metafile may have to be played.
+QByteArray hugeWmf() {
+    zelvia::test::WmfWriter wmf;
+    wmf.mapMode(8).windowOrg(0, 0).windowExt(8000, 6000).rectangle(0, 0, 8000, 6000);
+    return wmf.placeable(QRect(0, 0, 8000, 6000), 1440, 0);
 }
 
 // A progressive JPEG frame header of 65535 x 65535 with three components and nothing after
@@ -227,6 +235,10 @@ INSTANTIATE_TEST_SUITE_P(Replacements, UnreadableTest,
 struct TooLargeCase {
     const char* name;
     QByteArray (*bytes)();
+    const char* width; // the number in the labels: unlike the normal path, not truncated
+    const char* height;
+    QSize pixels;
+    qint64 growTo = 0; // the file grown with zeros (a sparse file) to this size
 };
 
 // Names the case in test output and in the test list, stably between runs.
@@ -237,15 +249,19 @@ struct TooLargeCase {
 class TooLargeTest : public FailureTest, public ::testing::WithParamInterface<TooLargeCase> {};
 
 TEST_P(TooLargeTest, TakesBranchAAfterItsMessageAndKeepsTheNewPicture) {
-    const QString name = QString::fromLatin1(GetParam().name);
-    writeFile(name, GetParam().bytes());
+    const TooLargeCase& c = GetParam();
+    const QString name = QString::fromLatin1(c.name);
+    const QString path = writeFile(name, c.bytes());
+    if (c.growTo > 0) {
+        ASSERT_TRUE(QFile::resize(path, c.growTo));
+    }
     saveImage(QStringLiteral("small.bmp"), testImage(8, 8), "bmp");
     start();
     choose(QStringLiteral("small.bmp"));
     // The branch's own labels are written only after the message is closed.
     QString nameWhenAsked;
-    host_.onCall = [&](const rt::ScriptedHost::Call& c) {
-        if (c.kind == QLatin1String("msgbox")) {
+    host_.onCall = [&](const rt::ScriptedHost::Call& call) {
+        if (call.kind == QLatin1String("msgbox")) {
             nameWhenAsked = form().lblFileName.Caption();
         }
     };
@@ -256,19 +272,31 @@ TEST_P(TooLargeTest, TakesBranchAAfterItsMessageAndKeepsTheNewPicture) {
     EXPECT_EQ(host_.callsOf(QStringLiteral("msgbox"))[0].number, 16);
     EXPECT_EQ(nameWhenAsked, QStringLiteral("ファイル名："));
     frmMain& f = form();
-    EXPECT_EQ(f.lblWidth.Caption(), QStringLiteral("横(ﾋﾟｸｾﾙ)：65535"));
-    EXPECT_EQ(f.lblHeight.Caption(), QStringLiteral("縦(ﾋﾟｸｾﾙ)：65535"));
+    EXPECT_EQ(f.lblWidth.Caption(), QStringLiteral("横(ﾋﾟｸｾﾙ)：") + QLatin1String(c.width));
+    EXPECT_EQ(f.lblHeight.Caption(), QStringLiteral("縦(ﾋﾟｸｾﾙ)：") + QLatin1String(c.height));
     EXPECT_EQ(f.lblFileName.Caption(), QStringLiteral("ファイル名：") + name);
     EXPECT_NE(f.lblLastDay.Caption(), QStringLiteral("最終更新日："));
     ASSERT_TRUE(f.picTest.Picture());
-    EXPECT_EQ(f.picTest.Picture()->pixelSize(), QSize(65535, 65535));
+    EXPECT_EQ(f.picTest.Picture()->pixelSize(), c.pixels);
     EXPECT_FALSE(drawnExtent().isValid());
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, TooLargeTest,
-                         ::testing::Values(TooLargeCase{"huge.gif", hugeGif},
-                                           TooLargeCase{"huge.jpg", hugeProgressiveJpeg}),
+                         ::testing::Values(TooLargeCase{"huge.jpg", hugeProgressiveJpeg, "65535",
+                                                        "65535", QSize(65535, 65535)},
+                                           TooLargeCase{"huge.wmf", hugeWmf, "533.3333", "400",
+                                                        QSize(533, 400), qint64{65} << 20}),
                          [](const auto& p) { return testName(p.param.name); });
+
+TEST_F(FailureTest, HugeGifScreenWithATinyFrameDisplaysInTheBox) {
+    writeFile(QStringLiteral("huge.gif"), hugeGif());
+    start();
+    choose(QStringLiteral("huge.gif"));
+    EXPECT_TRUE(messages().isEmpty());
+    EXPECT_EQ(form().lblWidth.Caption(), QStringLiteral("横(ﾋﾟｸｾﾙ)：65535"));
+    // The screen's background colour (black) fills the box.
+    EXPECT_EQ(drawnExtent(), QRect(0, 0, 169, 169));
+}
 
 struct IconCase {
     const char* name;

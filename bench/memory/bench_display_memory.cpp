@@ -1,0 +1,355 @@
+// Peak resident memory and time of the real display procedure, one file per process: the
+// largest honest file of each format and crafted files that once ran away with memory. The
+// files are generated here into a temporary folder, never kept. Each file is chosen in the
+// program's own window (offscreen) in a fresh child process, whose peak RSS is reported.
+// Usage: bench_display_memory
+
+#include "app/frm_main.h"
+#include "app/module1.h"
+#include "runtime/fs/drives.h"
+#include "runtime/imaging/raster_picture.h"
+#include "support/scripted_host.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <turbojpeg.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kWidth = 6000;
+constexpr int kHeight = 4000;
+
+void put16(QByteArray& out, int v) {
+    out.append(static_cast<char>(v & 0xFF));
+    out.append(static_cast<char>((v >> 8) & 0xFF));
+}
+
+void save(const QString& path, const QByteArray& bytes, qint64 growTo = 0) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        std::exit(1);
+    }
+    if (growTo > 0) {
+        f.resize(growTo); // sparse: the disk holds only the header
+    }
+}
+
+// A gradient with noise: compresses like a real photo.
+std::vector<unsigned char> photoPixels() {
+    std::vector<unsigned char> rgb(static_cast<size_t>(kWidth) * kHeight * 3);
+    std::mt19937 rng(42);
+    std::uniform_int_distribution<int> noise(-20, 20);
+    size_t i = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const int base[3] = {x * 255 / kWidth, y * 255 / kHeight,
+                                 (x + y) * 255 / (kWidth + kHeight)};
+            for (const int b : base) {
+                rgb[i++] = static_cast<unsigned char>(std::clamp(b + noise(rng), 0, 255));
+            }
+        }
+    }
+    return rgb;
+}
+
+QByteArray tjJpeg(const std::vector<unsigned char>& rgb, int w, int h, int flags) {
+    tjhandle tj = tjInitCompress();
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    tjCompress2(tj, rgb.data(), w, 0, h, TJPF_RGB, &out, &size, TJSAMP_420, 90, flags);
+    QByteArray bytes(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
+    tjFree(out);
+    tjDestroy(tj);
+    return bytes;
+}
+
+// A GIF of 256 grey levels whose LZW codes stay 9 bits wide (a clear code every 254 codes).
+QByteArray bigGif(int w, int h) {
+    QByteArray out("GIF89a");
+    put16(out, w);
+    put16(out, h);
+    out.append("\xF7\x00\x00", 3);
+    for (int i = 0; i < 256; ++i) {
+        out.append(QByteArray(3, static_cast<char>(i)));
+    }
+    out.append(',');
+    put16(out, 0);
+    put16(out, 0);
+    put16(out, w);
+    put16(out, h);
+    out.append('\0');
+    out.append('\x08');
+    QByteArray data;
+    std::uint32_t acc = 0;
+    int bits = 0;
+    const auto code = [&](int c) {
+        acc |= static_cast<std::uint32_t>(c) << bits;
+        bits += 9;
+        while (bits >= 8) {
+            data.append(static_cast<char>(acc & 0xFF));
+            acc >>= 8;
+            bits -= 8;
+        }
+    };
+    int sinceClear = 254;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            if (sinceClear == 254) {
+                code(256);
+                sinceClear = 0;
+            }
+            code((x / 16 + y / 16) & 0xFF);
+            ++sinceClear;
+        }
+    }
+    code(257);
+    if (bits > 0) {
+        data.append(static_cast<char>(acc & 0xFF));
+    }
+    for (qsizetype i = 0; i < data.size(); i += 255) {
+        const QByteArray block = data.mid(i, 255);
+        out.append(static_cast<char>(block.size()));
+        out.append(block);
+    }
+    out.append('\0');
+    out.append(';');
+    return out;
+}
+
+// A small three-component baseline JPEG with its frame size changed; `firstScanComponents`
+// below three makes it a file of several scans.
+QByteArray patchedJpeg(int w, int h, int firstScanComponents) {
+    std::vector<unsigned char> rgb(16 * 16 * 3, 128);
+    QByteArray jpeg = tjJpeg(rgb, 16, 16, 0);
+    const qsizetype sof = jpeg.indexOf("\xFF\xC0");
+    const qsizetype sos = jpeg.indexOf("\xFF\xDA");
+    jpeg[sof + 5] = static_cast<char>(h >> 8);
+    jpeg[sof + 6] = static_cast<char>(h & 0xFF);
+    jpeg[sof + 7] = static_cast<char>(w >> 8);
+    jpeg[sof + 8] = static_cast<char>(w & 0xFF);
+    jpeg[sos + 4] = static_cast<char>(firstScanComponents);
+    return jpeg;
+}
+
+// A progressive frame header of 65535 x 65535 and nothing after it.
+QByteArray progressiveHeaderOnly() {
+    return QByteArray::fromHex("ffd8ffc20011"
+                               "08ffffffff03"
+                               "012200021101031101"
+                               "ffd9");
+}
+
+// The GIF of the issue: an 11500 x 11500 logical screen and one 1 x 1 frame.
+QByteArray hugeScreenGif() {
+    QByteArray gif("GIF89a");
+    put16(gif, 11500);
+    put16(gif, 11500);
+    gif += QByteArray::fromHex("800000"
+                               "000000ffffff"
+                               "2c00000000010001000002024c01003b");
+    return gif;
+}
+
+// A placeable WMF of 8000 x 6000 twips: header, SetMapMode, EOF.
+QByteArray placeableWmf() {
+    QByteArray out;
+    const auto u16 = [&](int v) { put16(out, v); };
+    const auto u32 = [&](std::uint32_t v) {
+        u16(static_cast<int>(v & 0xFFFF));
+        u16(static_cast<int>(v >> 16));
+    };
+    u32(0x9AC6CDD7);
+    u16(0);
+    u16(0);
+    u16(0);
+    u16(8000);
+    u16(6000);
+    u16(1440);
+    u32(0);
+    int sum = 0;
+    for (qsizetype i = 0; i < out.size(); i += 2) {
+        sum ^= static_cast<unsigned char>(out[i]) | (static_cast<unsigned char>(out[i + 1]) << 8);
+    }
+    u16(sum);
+    u16(1);
+    u16(9);
+    u16(0x0300);
+    u32(9 + 4 + 3);
+    u16(0);
+    u32(4);
+    u16(0);
+    u32(4); // SetMapMode(MM_ANISOTROPIC)
+    u16(0x0103);
+    u16(8);
+    u32(3); // EOF
+    u16(0);
+    return out;
+}
+
+// An icon whose one PNG image claims 65535 x 65535 pixels.
+QByteArray hugePngIcon() {
+    QByteArray png("\x89PNG\r\n\x1a\n\x00\x00\x00\x0dIHDR\x00\x00\xff\xff\x00\x00\xff\xff\x08\x06"
+                   "\x00\x00\x00\x00\x00\x00\x00",
+                   33);
+    QByteArray ico = QByteArray::fromHex("000001000100"
+                                         "0000000001002000");
+    const auto u32 = [&](std::uint32_t v) {
+        put16(ico, static_cast<int>(v & 0xFFFF));
+        put16(ico, static_cast<int>(v >> 16));
+    };
+    u32(static_cast<std::uint32_t>(png.size()));
+    u32(22);
+    return ico + png;
+}
+
+struct Case {
+    const char* label;
+    const char* file;
+};
+
+class BenchDrives final : public zelvia::rt::DriveSource {
+public:
+    [[nodiscard]] std::vector<zelvia::rt::Drive> drives() const override {
+        return {{QStringLiteral("/"), QString(), QStringLiteral("ext4"), QString()}};
+    }
+};
+
+// Starts the window in the file's folder and chooses the file (none for "-"), printing how long
+// the display procedure took and what the width label says.
+int clickChild(const std::string& folder, const std::string& file) {
+    if (chdir(folder.c_str()) != 0) {
+        return 1;
+    }
+    zelvia::rt::limitImageReaders();
+    zelvia::rt::ScriptedHost host;
+    zelvia::rt::setHost(&host);
+    BenchDrives drives;
+    zelvia::Module1::Main(drives);
+    zelvia::frmMain& form = *zelvia::MainForm();
+    double ms = 0;
+    if (file != "-") {
+        const QString name = QString::fromStdString(file);
+        int row = -1;
+        for (int i = 0; i < form.picFil.ListCount(); ++i) {
+            row = form.picFil.List(i) == name ? i : row;
+        }
+        const auto start = std::chrono::steady_clock::now();
+        form.picFil.setListIndex(row); // the display procedure, to the drawn box or its failure
+        ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                 .count();
+    }
+    const QString width = form.lblWidth.Caption();
+    const QString message =
+        host.callsOf(QStringLiteral("msgbox")).empty() ? QString() : QStringLiteral(" + message");
+    std::printf("%f\t%s%s\n", ms, qPrintable(width), qPrintable(message));
+    zelvia::Module1::Unload();
+    return 0;
+}
+
+struct Result {
+    double ms = 0;
+    double peakMb = 0;
+    std::string outcome;
+};
+
+Result measure(const char* self, const std::string& folder, const std::string& file) {
+    int fds[2];
+    if (pipe(fds) != 0) {
+        std::exit(1);
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], STDOUT_FILENO);
+        close(fds[0]);
+        execl(self, self, "--child", folder.c_str(), file.c_str(), nullptr);
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string out;
+    char buf[512];
+    ssize_t got = 0;
+    while ((got = read(fds[0], buf, sizeof buf)) > 0) {
+        out.append(buf, static_cast<size_t>(got));
+    }
+    close(fds[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    Result r;
+    r.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    const size_t tab = out.find('\t');
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || tab == std::string::npos) {
+        r.outcome = "child failed (status " + std::to_string(status) + ")";
+        return r;
+    }
+    r.ms = std::stod(out.substr(0, tab));
+    r.outcome = out.substr(tab + 1, out.find('\n') - tab - 1);
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--child") {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        QApplication app(argc, argv);
+        return clickChild(argv[2], argv[3]);
+    }
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString base = dir.path();
+    const auto path = [&](const char* name) { return base + QLatin1Char('/') + name; };
+    {
+        const std::vector<unsigned char> rgb = photoPixels();
+        save(path("photo.jpg"), tjJpeg(rgb, kWidth, kHeight, 0));
+        save(path("progressive.jpg"), tjJpeg(rgb, kWidth, kHeight, TJFLAG_PROGRESSIVE));
+        const QImage image(rgb.data(), kWidth, kHeight, kWidth * 3, QImage::Format_RGB888);
+        image.save(path("photo.bmp"), "BMP");
+    }
+    save(path("big.gif"), bigGif(4000, 3000));
+    save(path("crafted-multiscan.jpg"), patchedJpeg(65000, 65000, 1));
+    save(path("crafted-baseline.jpg"), patchedJpeg(65000, 65000, 3));
+    save(path("crafted-progressive.jpg"), progressiveHeaderOnly());
+    save(path("crafted-screen.gif"), hugeScreenGif());
+    save(path("crafted-huge.wmf"), placeableWmf(), qint64{65} << 20);
+    save(path("crafted-pngicon.ico"), hugePngIcon());
+
+    const std::vector<Case> cases = {
+        {"idle window, nothing chosen", "-"},
+        {"JPEG 6000x4000 baseline", "photo.jpg"},
+        {"JPEG 6000x4000 progressive", "progressive.jpg"},
+        {"BMP 6000x4000 24-bit", "photo.bmp"},
+        {"GIF 4000x3000 8-bit", "big.gif"},
+        {"JPEG 65000^2, 1st scan 1 of 3 comps", "crafted-multiscan.jpg"},
+        {"JPEG 65000^2 baseline, data ends", "crafted-baseline.jpg"},
+        {"JPEG 65535^2 progressive header", "crafted-progressive.jpg"},
+        {"GIF 11500^2 screen, 1x1 frame", "crafted-screen.gif"},
+        {"WMF 65 MiB (sparse), 8000x6000 tw", "crafted-huge.wmf"},
+        {"ICO with a 65535^2 PNG header", "crafted-pngicon.ico"},
+    };
+    const std::string folder = base.toStdString();
+    std::printf("%-38s %12s %10s %10s  %s\n", "file", "bytes", "peak MB", "display ms",
+                "width label");
+    for (const Case& c : cases) {
+        const Result r = measure(argv[0], folder, c.file);
+        const qint64 bytes = std::string(c.file) == "-" ? 0 : QFile(path(c.file)).size();
+        std::printf("%-38s %12lld %10.1f %10.1f  %s\n", c.label, static_cast<long long>(bytes),
+                    r.peakMb, r.ms, r.outcome.c_str());
+        std::fflush(stdout);
+    }
+    return 0;
+}
