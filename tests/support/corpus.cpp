@@ -24,7 +24,8 @@ const std::map<QString, QString>& knownRefusals() {
         {QStringLiteral("jpeg/libjpeg-turbo/monkey12.jpg"),
          QStringLiteral("12-bit samples; the JPEG decoder takes 8-bit ones only")},
         {QStringLiteral("jpeg/gdk-pixbuf/bug775218.jpg"),
-         QStringLiteral("bytes between SOI and the first marker: not recognised as a JPEG")},
+         QStringLiteral("stray bytes and damaged segments before its tables; libjpeg-turbo "
+                        "cannot decode it either (quantization table not defined)")},
     };
     return refusals;
 }
