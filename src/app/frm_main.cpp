@@ -111,8 +111,7 @@ void frmMain::connectEvents() {
     picDir.Change.connect([this] { picDir_Change(); });
     picComb.Click.connect([this] { picComb_Click(); });
     picFil.Click.connect([this] { picFil_Click(); });
-    picDir.setDriveResolver([this](const QString& v) { return picDrv.mountPointOf(v); });
-    picDir.setDriveRootOf([this](const QString& p) { return picDrv.rootOf(p); });
+    picDir.setDrives(picDrv);
 
     mnuArchive.Click.connect([this] { mnuArchive_Click(); });
     mnuHidden.Click.connect([this] { mnuHidden_Click(); });

@@ -1,6 +1,7 @@
 #include "app/frm_menu.h"
 
 #include "app/module1.h"
+#include "commands/commands.h"
 
 #include <QMainWindow>
 #include <QMenu>

@@ -10,8 +10,8 @@ class PictureBox;
 class DriveSource;
 } // namespace zelvia::rt
 
-// The start-up module: the program's entry procedure, the state shared by several parts of the
-// window, and the argument-less commands that the menus and the popup call.
+// The start-up module: the program's entry procedure and the state shared by several parts of
+// the window. The commands the menus and the popup call are in commands/commands.h.
 namespace zelvia::Module1 {
 
 // Whether folder paths are shown in their short form (True -1 / False 0).
@@ -31,10 +31,5 @@ void PaintReduced(rt::PictureBox& src, rt::PictureBox& dst, float& k);
 
 // Blanks the display box when the file list holds no entry.
 void ClearOnEmptyList();
-
-void PrintFileInfo();
-void CopyPicture();
-void DeleteSelectedFile();
-std::int32_t RecycleFile(const QString& path);
 
 } // namespace zelvia::Module1

@@ -1,5 +1,6 @@
 #include "app/frm_main.h"
 #include "app/module1.h"
+#include "commands/commands.h"
 #include "commands/selection_state.h"
 #include "runtime/app_object.h"
 #include "runtime/basic_types.h"

@@ -1,5 +1,6 @@
 #include "runtime/controls/folder_list.h"
 
+#include "runtime/controls/drive_list.h"
 #include "runtime/controls/listing_handoff.h"
 #include "runtime/fs/folder_listing.h"
 #include "runtime/fs/native_path.h"
@@ -108,14 +109,6 @@ FolderList::~FolderList() {
     ListingHandoff::instance().forget(this);
 }
 
-void FolderList::setDriveResolver(std::function<QString(const QString&)> resolver) {
-    driveResolver_ = std::move(resolver);
-}
-
-void FolderList::setDriveRootOf(std::function<QString(const QString&)> rootOf) {
-    driveRootOf_ = std::move(rootOf);
-}
-
 QString FolderList::folderForDrive(const QString& root) const {
     const auto last = lastFolderOfDrive_.find(root);
     if (last != lastFolderOfDrive_.end()) {
@@ -133,7 +126,7 @@ QString FolderList::folderForDrive(const QString& root) const {
 }
 
 void FolderList::setPath(const QString& value) {
-    const QString drive = driveResolver_ ? driveResolver_(value) : QString();
+    const QString drive = drives_ != nullptr ? drives_->mountPointOf(value) : QString();
     if (!drive.isEmpty()) {
         const QString folder = folderForDrive(drive);
         root_ = drive;
@@ -150,14 +143,14 @@ void FolderList::setPath(const QString& value) {
     }
     requireReadableFolder(folder);
     if (root_.isEmpty() || !isUnder(folder, root_)) {
-        root_ = driveRootOf_ ? driveRootOf_(folder) : QStringLiteral("/");
+        root_ = drives_ != nullptr ? drives_->rootOf(folder) : QStringLiteral("/");
     }
     open(folder);
     Change.raise();
 }
 
 void FolderList::setInitialPath(const QString& folder) {
-    root_ = driveRootOf_ ? driveRootOf_(folder) : QStringLiteral("/");
+    root_ = drives_ != nullptr ? drives_->rootOf(folder) : QStringLiteral("/");
     open(folder);
 }
 

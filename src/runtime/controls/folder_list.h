@@ -2,7 +2,6 @@
 
 #include "runtime/controls/control.h"
 
-#include <functional>
 #include <map>
 #include <optional>
 #include <vector>
@@ -11,6 +10,8 @@ class QListView;
 class QStandardItemModel;
 
 namespace zelvia::rt {
+
+class DriveList;
 
 // The folder list: the ancestors of the open folder from its drive's root down, the open folder
 // and its subfolders one level deeper, each indented. Double-click or Enter opens a folder.
@@ -33,10 +34,9 @@ public:
     // Opens `folder` without raising Change (the list's state when its form is created).
     void setInitialPath(const QString& folder);
 
-    // Resolves a drive name to its root folder, or "" when `value` names no drive.
-    void setDriveResolver(std::function<QString(const QString&)> resolver);
-    // The root of the drive that holds a folder, for a folder written outside the current drive.
-    void setDriveRootOf(std::function<QString(const QString&)> rootOf);
+    // The drive list whose drives this list opens: it resolves a drive name written as Path to
+    // its root folder and names the drive that holds a folder. Without one, "/" is the only root.
+    void setDrives(const DriveList& drives) { drives_ = &drives; }
 
     [[nodiscard]] std::int32_t ListCount() const;
     [[nodiscard]] QString List(std::int32_t index) const;
@@ -61,8 +61,7 @@ private:
     QStandardItemModel* model_;
     QString path_;
     QString root_;
-    std::function<QString(const QString&)> driveResolver_;
-    std::function<QString(const QString&)> driveRootOf_;
+    const DriveList* drives_ = nullptr;
     std::map<QString, QString> lastFolderOfDrive_;
     mutable bool stale_ = false;
 };

@@ -1,6 +1,7 @@
 // Only the user chooses a file: the focus arriving in the file list, by any reason, chooses
 // nothing, and commands then act only on what the user chose.
 #include "app/module1.h"
+#include "commands/commands.h"
 #include "runtime/basic_types.h"
 #include "runtime/qt_host.h"
 #include "support/app_fixture.h"
