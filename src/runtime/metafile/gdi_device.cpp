@@ -12,6 +12,9 @@ namespace zelvia::rt::metafile {
 
 namespace {
 
+// The longest side of a bitmap handed to Qt's image drawing (see GdiDevice::blit).
+constexpr int kMaxBlitSide = 16384;
+
 double linearScale(const QTransform& t) {
     return std::sqrt(std::abs(t.m11() * t.m22() - t.m12() * t.m21()));
 }
@@ -696,6 +699,29 @@ void GdiDevice::blit(const QImage& source, const QRectF& sourceRect, const QRect
             break;
         }
         QImage image = source;
+        QRectF target(0, 0, sourceRect.width(), sourceRect.height());
+        QRectF from = sourceRect;
+        // Only the part of the bitmap the record names is drawn, and never a side longer than
+        // kMaxBlitSide: Qt addresses the pixels of a rotated or sheared image in 16.16 fixed
+        // point, so wider bitmaps would be read outside their memory.
+        if (from.width() > 0 && from.height() > 0) {
+            const QRectF within = from & QRectF(source.rect());
+            if (within.isEmpty()) {
+                break;
+            }
+            const QRect pixels = within.toAlignedRect() & source.rect();
+            image = source.copy(pixels);
+            target = QRectF(within.topLeft() - from.topLeft(), within.size());
+            from = within.translated(-pixels.topLeft());
+        }
+        if (image.width() > kMaxBlitSide || image.height() > kMaxBlitSide) {
+            const double kx = std::min(1.0, double{kMaxBlitSide} / image.width());
+            const double ky = std::min(1.0, double{kMaxBlitSide} / image.height());
+            image = image.scaled(std::max(1, static_cast<int>(image.width() * kx)),
+                                 std::max(1, static_cast<int>(image.height() * ky)),
+                                 Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            from = QRectF(from.x() * kx, from.y() * ky, from.width() * kx, from.height() * ky);
+        }
         QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
         switch (rop) {
         case gdi::NOTSRCCOPY:
@@ -734,8 +760,7 @@ void GdiDevice::blit(const QImage& source, const QRectF& sourceRect, const QRect
         const QTransform place(dest.width() / sourceRect.width(), 0, 0,
                                dest.height() / sourceRect.height(), dest.x(), dest.y());
         painter_.setTransform(place * logicalToPainter());
-        painter_.drawImage(QRectF(0, 0, sourceRect.width(), sourceRect.height()), image,
-                           sourceRect);
+        painter_.drawImage(target, image, from);
         break;
     }
     }
