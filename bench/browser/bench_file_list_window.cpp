@@ -7,7 +7,6 @@
 #include "support/bench_support.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QListView>
 #include <QScrollBar>
@@ -29,9 +28,7 @@ int main(int argc, char** argv) {
     const int runs = argc > 2 ? std::max(3, std::atoi(argv[2])) : 5;
 
     QTemporaryDir root;
-    const QString big = root.path() + QStringLiteral("/big");
-    QDir().mkpath(big);
-    zelvia::bench::makeEmptyFiles(big, count, "IMG_");
+    const QString big = zelvia::bench::makeBigFolder(root.path(), count);
     if (::chdir(QFile::encodeName(root.path()).constData()) != 0) {
         return 1;
     }

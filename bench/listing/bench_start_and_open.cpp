@@ -46,10 +46,9 @@ int main(int argc, char** argv) {
     // big/ holds the files and a long-named subfolder of a few files; in that subfolder the
     // short form of the path needs the names of big/.
     QTemporaryDir root;
-    const QString big = root.path() + QStringLiteral("/big");
+    const QString big = zelvia::bench::makeBigFolder(root.path(), count);
     const QString sub = big + QStringLiteral("/A folder with a long name");
     QDir().mkpath(sub);
-    zelvia::bench::makeEmptyFiles(big, count, "IMG_");
     zelvia::bench::makeEmptyFiles(sub, 200, "not a picture ");
     if (::chdir(QFile::encodeName(big).constData()) != 0) {
         return 1;

@@ -4,6 +4,7 @@
 #include "app/module1.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <algorithm>
@@ -79,6 +80,13 @@ void makeEmptyFiles(const QString& folder, int count, const QByteArray& prefix) 
             ::close(fd);
         }
     }
+}
+
+QString makeBigFolder(const QString& root, int count) {
+    const QString big = root + QStringLiteral("/big");
+    QDir().mkpath(big);
+    makeEmptyFiles(big, count, "IMG_");
+    return big;
 }
 
 double msSince(const QElapsedTimer& t) {

@@ -38,6 +38,10 @@ void writeFile(const QString& path, const QByteArray& bytes);
 // Empty files `prefix`0, `prefix`1 ... in `folder`, eight extensions in turn.
 void makeEmptyFiles(const QString& folder, int count, const QByteArray& prefix);
 
+// `root`/big holding `count` empty files IMG_0, IMG_1 ...: the large folder the listing
+// benchmarks open. Returns its path.
+QString makeBigFolder(const QString& root, int count);
+
 double msSince(const QElapsedTimer& t);
 
 // One readdir + fstatat pass over `folder`: the floor a listing is measured against.
