@@ -4,76 +4,22 @@
 // Usage: bench_file_list_window [count] [runs]
 
 #include "app/frm_main.h"
-#include "app/module1.h"
-#include "runtime/fs/drives.h"
-#include "support/scripted_host.h"
+#include "support/bench_support.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QListView>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <cstdlib>
 #include <unistd.h>
 #include <vector>
 
-namespace {
-
-class BenchDrives final : public zelvia::rt::DriveSource {
-public:
-    [[nodiscard]] std::vector<zelvia::rt::Drive> drives() const override {
-        return {{QStringLiteral("/"), QString(), QStringLiteral("ext4"), QString()}};
-    }
-};
-
-const char* const kExtensions[] = {".bmp", ".jpg", ".txt", ".gif", ".dat", ".wmf", ".doc", ".ico"};
-
-void makeFiles(const QString& folder, int count) {
-    for (int i = 0; i < count; ++i) {
-        const QByteArray name = QFile::encodeName(folder) + "/IMG_" + QByteArray::number(i) +
-                                kExtensions[static_cast<size_t>(i) % 8];
-        const int fd = ::open(name.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-}
-
-double bareLoopMs(const QString& folder) {
-    QElapsedTimer t;
-    t.start();
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
-    int n = 0;
-    while (const dirent* e = ::readdir(dir)) {
-        struct stat st {};
-        n += ::fstatat(::dirfd(dir), e->d_name, &st, 0) == 0 ? 1 : 0;
-    }
-    ::closedir(dir);
-    (void)n;
-    return static_cast<double>(t.nsecsElapsed()) / 1e6;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-// Time of `step` plus the event processing it leaves behind (layout, paint).
-template <class F> double stallMs(F&& step) {
-    QElapsedTimer t;
-    t.start();
-    step();
-    QCoreApplication::processEvents();
-    return static_cast<double>(t.nsecsElapsed()) / 1e6;
-}
-
-} // namespace
+using zelvia::bench::bareLoopMs;
+using zelvia::bench::median;
+using zelvia::bench::stallMs;
 
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -82,18 +28,13 @@ int main(int argc, char** argv) {
     const int runs = argc > 2 ? std::max(3, std::atoi(argv[2])) : 5;
 
     QTemporaryDir root;
-    const QString big = root.path() + QStringLiteral("/big");
-    QDir().mkpath(big);
-    makeFiles(big, count);
+    const QString big = zelvia::bench::makeBigFolder(root.path(), count);
     if (::chdir(QFile::encodeName(root.path()).constData()) != 0) {
         return 1;
     }
 
-    zelvia::rt::ScriptedHost host;
-    zelvia::rt::setHost(&host);
-    BenchDrives drives;
-    zelvia::Module1::Main(drives);
-    zelvia::frmMain& form = *zelvia::MainForm();
+    const zelvia::bench::BenchWindow bench;
+    zelvia::frmMain& form = bench.form();
     QCoreApplication::processEvents();
 
     std::vector<double> bare;
@@ -124,6 +65,5 @@ int main(int argc, char** argv) {
                 std::max({*std::max_element(open.begin(), open.end()),
                           *std::max_element(filter.begin(), filter.end()),
                           *std::max_element(scroll.begin(), scroll.end())}));
-    zelvia::Module1::Unload();
     return 0;
 }

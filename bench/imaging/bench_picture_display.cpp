@@ -5,11 +5,9 @@
 // RSS is its own. Usage: bench_picture_display [runs]
 
 #include "app/frm_main.h"
-#include "app/module1.h"
-#include "runtime/fs/drives.h"
 #include "runtime/fs/native_path.h"
 #include "runtime/imaging/raster_picture.h"
-#include "support/scripted_host.h"
+#include "support/bench_support.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -22,18 +20,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <random>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <turbojpeg.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-constexpr int kWidth = 6000;
-constexpr int kHeight = 4000;
+constexpr int kWidth = zelvia::bench::kPhotoWidth;
+constexpr int kHeight = zelvia::bench::kPhotoHeight;
 constexpr int kBox = 169;
 
 QRectF fitRect() {
@@ -41,39 +36,11 @@ QRectF fitRect() {
     return {0, 0, fit.width(), fit.height()};
 }
 
-// A gradient with noise: compresses to about 8 MB at quality 90, like a real photo.
-std::vector<unsigned char> noisyPixels() {
-    std::vector<unsigned char> rgb(static_cast<size_t>(kWidth) * kHeight * 3);
-    std::mt19937 rng(42);
-    std::uniform_int_distribution<int> noise(-20, 20);
-    size_t i = 0;
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            const int base[3] = {x * 255 / kWidth, y * 255 / kHeight,
-                                 (x + y) * 255 / (kWidth + kHeight)};
-            for (const int b : base) {
-                rgb[i++] = static_cast<unsigned char>(std::clamp(b + noise(rng), 0, 255));
-            }
-        }
-    }
-    return rgb;
-}
-
-void writeFile(const std::string& path, const char* data, size_t size) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(data, static_cast<std::streamsize>(size));
-}
-
 void generate(const std::string& dir) {
-    const std::vector<unsigned char> rgb = noisyPixels();
-    tjhandle tj = tjInitCompress();
-    unsigned char* jpeg = nullptr;
-    unsigned long jpegSize = 0;
-    tjCompress2(tj, rgb.data(), kWidth, 0, kHeight, TJPF_RGB, &jpeg, &jpegSize, TJSAMP_420, 90, 0);
-    writeFile(dir + "/photo.jpg", reinterpret_cast<const char*>(jpeg), jpegSize);
-    std::printf("JPEG %dx%d, %.1f MB\n", kWidth, kHeight, static_cast<double>(jpegSize) / 1e6);
-    tjFree(jpeg);
-    tjDestroy(tj);
+    const std::vector<unsigned char> rgb = zelvia::bench::noisyPixels();
+    const QByteArray jpeg = zelvia::bench::jpegOf(rgb, kWidth, kHeight);
+    zelvia::bench::writeFile(QString::fromStdString(dir + "/photo.jpg"), jpeg);
+    std::printf("JPEG %dx%d, %.1f MB\n", kWidth, kHeight, static_cast<double>(jpeg.size()) / 1e6);
 
     const QImage image(rgb.data(), kWidth, kHeight, kWidth * 3, QImage::Format_RGB888);
     image.save(QString::fromStdString(dir + "/photo.bmp"), "BMP");
@@ -120,28 +87,15 @@ void runFloor(const std::string& path) {
 }
 
 // The program's window, started in the picture's folder, with the file chosen in the list.
-class BenchDrives final : public zelvia::rt::DriveSource {
-public:
-    [[nodiscard]] std::vector<zelvia::rt::Drive> drives() const override {
-        return {{QStringLiteral("/"), QString(), QStringLiteral("ext4"), QString()}};
-    }
-};
-
 int clickChild(const std::string& path, int runs) {
     const std::string folder = path.substr(0, path.rfind('/'));
     const QString name = QString::fromStdString(path.substr(path.rfind('/') + 1));
     if (chdir(folder.c_str()) != 0) {
         return 1;
     }
-    zelvia::rt::ScriptedHost host;
-    zelvia::rt::setHost(&host);
-    BenchDrives drives;
-    zelvia::Module1::Main(drives);
-    zelvia::frmMain& form = *zelvia::MainForm();
-    int row = -1;
-    for (int i = 0; i < form.picFil.ListCount(); ++i) {
-        row = form.picFil.List(i) == name ? i : row;
-    }
+    const zelvia::bench::BenchWindow bench;
+    zelvia::frmMain& form = bench.form();
+    const int row = bench.rowOf(name);
     for (int i = 0; i < runs; ++i) {
         form.picFil.setListIndex(-1);
         const auto start = std::chrono::steady_clock::now();
@@ -150,7 +104,6 @@ int clickChild(const std::string& path, int runs) {
             std::chrono::steady_clock::now() - start;
         std::printf("%f\n", ms.count());
     }
-    zelvia::Module1::Unload();
     return form.lblWidth.Caption().endsWith(QString::number(kWidth)) ? 0 : 1;
 }
 
@@ -178,44 +131,19 @@ struct Result {
 };
 
 Result measure(const char* self, const std::string& mode, const std::string& path, int runs) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) {
-        std::exit(1);
-    }
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(pipeFds[1], STDOUT_FILENO);
-        close(pipeFds[0]);
-        const std::string n = std::to_string(runs);
-        execl(self, self, "--child", mode.c_str(), path.c_str(), n.c_str(), nullptr);
-        _exit(127);
-    }
-    close(pipeFds[1]);
-    std::string out;
-    char buf[256];
-    ssize_t got = 0;
-    while ((got = read(pipeFds[0], buf, sizeof buf)) > 0) {
-        out.append(buf, static_cast<size_t>(got));
-    }
-    close(pipeFds[0]);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
+    const zelvia::bench::ChildRun run =
+        zelvia::bench::runChild(self, {"--child", mode, path, std::to_string(runs)});
     std::vector<double> times;
     size_t pos = 0;
-    while (pos < out.size()) {
-        const size_t end = out.find('\n', pos);
-        times.push_back(std::stod(out.substr(pos, end - pos)));
-        pos = end == std::string::npos ? out.size() : end + 1;
+    while (pos < run.out.size()) {
+        const size_t end = run.out.find('\n', pos);
+        times.push_back(std::stod(run.out.substr(pos, end - pos)));
+        pos = end == std::string::npos ? run.out.size() : end + 1;
     }
-    std::sort(times.begin(), times.end());
     Result r;
-    r.medianMs = times.empty() ? -1 : times[times.size() / 2];
-    r.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    const auto ms = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
-    };
-    r.cpuMsPerRun = (ms(usage.ru_utime) + ms(usage.ru_stime)) / runs;
+    r.medianMs = zelvia::bench::median(times);
+    r.peakMb = run.peakMb;
+    r.cpuMsPerRun = run.cpuMs / runs;
     return r;
 }
 

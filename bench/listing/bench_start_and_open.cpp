@@ -4,8 +4,7 @@
 
 #include "app/frm_main.h"
 #include "app/module1.h"
-#include "runtime/fs/drives.h"
-#include "support/scripted_host.h"
+#include "support/bench_support.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,66 +12,18 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <cstdlib>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-class BenchDrives final : public zelvia::rt::DriveSource {
-public:
-    [[nodiscard]] std::vector<zelvia::rt::Drive> drives() const override {
-        return {{QStringLiteral("/"), QString(), QStringLiteral("ext4"), QString()}};
-    }
-};
-
-const char* const kExtensions[] = {".bmp", ".jpg", ".txt", ".gif", ".dat", ".wmf", ".doc", ".ico"};
-
-void makeFiles(const QString& folder, int count, const QByteArray& prefix) {
-    for (int i = 0; i < count; ++i) {
-        const QByteArray name = QFile::encodeName(folder) + "/" + prefix + QByteArray::number(i) +
-                                kExtensions[static_cast<size_t>(i) % 8];
-        const int fd = ::open(name.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-}
-
-double msSince(const QElapsedTimer& t) {
-    return static_cast<double>(t.nsecsElapsed()) / 1e6;
-}
-
-double bareLoopMs(const QString& folder) {
-    QElapsedTimer t;
-    t.start();
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
-    int n = 0;
-    while (const dirent* e = ::readdir(dir)) {
-        struct stat st {};
-        n += ::fstatat(::dirfd(dir), e->d_name, &st, 0) == 0 ? 1 : 0;
-    }
-    ::closedir(dir);
-    (void)n;
-    return msSince(t);
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-// Time of `step` and of the events it leaves behind (the deferred listing, layout, paint).
-template <class F> double stallMs(F&& step) {
-    QElapsedTimer t;
-    t.start();
-    step();
-    QCoreApplication::processEvents();
-    return msSince(t);
-}
+using zelvia::bench::bareLoopMs;
+using zelvia::bench::median;
+using zelvia::bench::msSince;
+using zelvia::bench::stallMs;
 
 // Chooses the first `steps` files one after another, as the arrow keys do.
 double walkMs(zelvia::frmMain& form, int steps) {
@@ -95,17 +46,16 @@ int main(int argc, char** argv) {
     // big/ holds the files and a long-named subfolder of a few files; in that subfolder the
     // short form of the path needs the names of big/.
     QTemporaryDir root;
-    const QString big = root.path() + QStringLiteral("/big");
+    const QString big = zelvia::bench::makeBigFolder(root.path(), count);
     const QString sub = big + QStringLiteral("/A folder with a long name");
     QDir().mkpath(sub);
-    makeFiles(big, count, "IMG_");
-    makeFiles(sub, 200, "not a picture ");
+    zelvia::bench::makeEmptyFiles(sub, 200, "not a picture ");
     if (::chdir(QFile::encodeName(big).constData()) != 0) {
         return 1;
     }
     zelvia::rt::ScriptedHost host;
     zelvia::rt::setHost(&host);
-    BenchDrives drives;
+    zelvia::bench::OneDrive drives;
     bareLoopMs(big); // warm the caches once
 
     std::vector<double> bareStart;

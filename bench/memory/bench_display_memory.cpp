@@ -5,32 +5,29 @@
 // Usage: bench_display_memory
 
 #include "app/frm_main.h"
-#include "app/module1.h"
-#include "runtime/fs/drives.h"
 #include "runtime/imaging/raster_picture.h"
-#include "support/scripted_host.h"
+#include "support/bench_support.h"
+#include "support/image_writers.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
-#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <turbojpeg.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-constexpr int kWidth = 6000;
-constexpr int kHeight = 4000;
+using zelvia::bench::jpegOf;
+using zelvia::bench::kPhotoHeight;
+using zelvia::bench::kPhotoWidth;
 
 void put16(QByteArray& out, int v) {
     out.append(static_cast<char>(v & 0xFF));
@@ -38,43 +35,10 @@ void put16(QByteArray& out, int v) {
 }
 
 void save(const QString& path, const QByteArray& bytes, qint64 growTo = 0) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        std::exit(1);
-    }
+    zelvia::bench::writeFile(path, bytes);
     if (growTo > 0) {
-        f.resize(growTo); // sparse: the disk holds only the header
+        QFile(path).resize(growTo); // sparse: the disk holds only the header
     }
-}
-
-// A gradient with noise: compresses like a real photo.
-std::vector<unsigned char> photoPixels() {
-    std::vector<unsigned char> rgb(static_cast<size_t>(kWidth) * kHeight * 3);
-    std::mt19937 rng(42);
-    std::uniform_int_distribution<int> noise(-20, 20);
-    size_t i = 0;
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            const int base[3] = {x * 255 / kWidth, y * 255 / kHeight,
-                                 (x + y) * 255 / (kWidth + kHeight)};
-            for (const int b : base) {
-                rgb[i++] = static_cast<unsigned char>(std::clamp(b + noise(rng), 0, 255));
-            }
-        }
-    }
-    return rgb;
-}
-
-QByteArray tjJpeg(const std::vector<unsigned char>& rgb, int w, int h, int flags) {
-    tjhandle tj = tjInitCompress();
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    tjCompress2(tj, rgb.data(), w, 0, h, TJPF_RGB, &out, &size, TJSAMP_420, 90, flags);
-    QByteArray bytes(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
-    tjFree(out);
-    tjDestroy(tj);
-    return bytes;
 }
 
 // A GIF of 256 grey levels whose LZW codes stay 9 bits wide (a clear code every 254 codes).
@@ -93,39 +57,21 @@ QByteArray bigGif(int w, int h) {
     put16(out, h);
     out.append('\0');
     out.append('\x08');
-    QByteArray data;
-    std::uint32_t acc = 0;
-    int bits = 0;
-    const auto code = [&](int c) {
-        acc |= static_cast<std::uint32_t>(c) << bits;
-        bits += 9;
-        while (bits >= 8) {
-            data.append(static_cast<char>(acc & 0xFF));
-            acc >>= 8;
-            bits -= 8;
-        }
-    };
+    std::vector<int> codes;
+    codes.reserve(static_cast<size_t>(w) * static_cast<size_t>(h) * 255 / 254 + 2);
     int sinceClear = 254;
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             if (sinceClear == 254) {
-                code(256);
+                codes.push_back(256);
                 sinceClear = 0;
             }
-            code((x / 16 + y / 16) & 0xFF);
+            codes.push_back((x / 16 + y / 16) & 0xFF);
             ++sinceClear;
         }
     }
-    code(257);
-    if (bits > 0) {
-        data.append(static_cast<char>(acc & 0xFF));
-    }
-    for (qsizetype i = 0; i < data.size(); i += 255) {
-        const QByteArray block = data.mid(i, 255);
-        out.append(static_cast<char>(block.size()));
-        out.append(block);
-    }
-    out.append('\0');
+    codes.push_back(257);
+    out.append(zelvia::test::gifSubBlocks(codes, 9));
     out.append(';');
     return out;
 }
@@ -134,7 +80,7 @@ QByteArray bigGif(int w, int h) {
 // below three makes it a file of several scans.
 QByteArray patchedJpeg(int w, int h, int firstScanComponents) {
     std::vector<unsigned char> rgb(16 * 16 * 3, 128);
-    QByteArray jpeg = tjJpeg(rgb, 16, 16, 0);
+    QByteArray jpeg = jpegOf(rgb, 16, 16);
     const qsizetype sof = jpeg.indexOf("\xFF\xC0");
     const qsizetype sos = jpeg.indexOf("\xFF\xDA");
     jpeg[sof + 5] = static_cast<char>(h >> 8);
@@ -221,13 +167,6 @@ struct Case {
     const char* file;
 };
 
-class BenchDrives final : public zelvia::rt::DriveSource {
-public:
-    [[nodiscard]] std::vector<zelvia::rt::Drive> drives() const override {
-        return {{QStringLiteral("/"), QString(), QStringLiteral("ext4"), QString()}};
-    }
-};
-
 // Starts the window in the file's folder and chooses the file (none for "-"), printing how long
 // the display procedure took and what the width label says.
 int clickChild(const std::string& folder, const std::string& file) {
@@ -235,28 +174,22 @@ int clickChild(const std::string& folder, const std::string& file) {
         return 1;
     }
     zelvia::rt::limitImageReaders();
-    zelvia::rt::ScriptedHost host;
-    zelvia::rt::setHost(&host);
-    BenchDrives drives;
-    zelvia::Module1::Main(drives);
-    zelvia::frmMain& form = *zelvia::MainForm();
+    const zelvia::bench::BenchWindow bench;
+    zelvia::frmMain& form = bench.form();
     double ms = 0;
     if (file != "-") {
         const QString name = QString::fromStdString(file);
-        int row = -1;
-        for (int i = 0; i < form.picFil.ListCount(); ++i) {
-            row = form.picFil.List(i) == name ? i : row;
-        }
+        const int row = bench.rowOf(name);
         const auto start = std::chrono::steady_clock::now();
         form.picFil.setListIndex(row); // the display procedure, to the drawn box or its failure
         ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                  .count();
     }
     const QString width = form.lblWidth.Caption();
-    const QString message =
-        host.callsOf(QStringLiteral("msgbox")).empty() ? QString() : QStringLiteral(" + message");
+    const QString message = bench.host.callsOf(QStringLiteral("msgbox")).empty()
+                                ? QString()
+                                : QStringLiteral(" + message");
     std::printf("%f\t%s%s\n", ms, qPrintable(width), qPrintable(message));
-    zelvia::Module1::Unload();
     return 0;
 }
 
@@ -267,37 +200,16 @@ struct Result {
 };
 
 Result measure(const char* self, const std::string& folder, const std::string& file) {
-    int fds[2];
-    if (pipe(fds) != 0) {
-        std::exit(1);
-    }
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fds[1], STDOUT_FILENO);
-        close(fds[0]);
-        execl(self, self, "--child", folder.c_str(), file.c_str(), nullptr);
-        _exit(127);
-    }
-    close(fds[1]);
-    std::string out;
-    char buf[512];
-    ssize_t got = 0;
-    while ((got = read(fds[0], buf, sizeof buf)) > 0) {
-        out.append(buf, static_cast<size_t>(got));
-    }
-    close(fds[0]);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
+    const zelvia::bench::ChildRun run = zelvia::bench::runChild(self, {"--child", folder, file});
     Result r;
-    r.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    const size_t tab = out.find('\t');
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || tab == std::string::npos) {
-        r.outcome = "child failed (status " + std::to_string(status) + ")";
+    r.peakMb = run.peakMb;
+    const size_t tab = run.out.find('\t');
+    if (!run.ok || tab == std::string::npos) {
+        r.outcome = "child failed (status " + std::to_string(run.status) + ")";
         return r;
     }
-    r.ms = std::stod(out.substr(0, tab));
-    r.outcome = out.substr(tab + 1, out.find('\n') - tab - 1);
+    r.ms = std::stod(run.out.substr(0, tab));
+    r.outcome = run.out.substr(tab + 1, run.out.find('\n') - tab - 1);
     return r;
 }
 
@@ -314,10 +226,11 @@ int main(int argc, char** argv) {
     const QString base = dir.path();
     const auto path = [&](const char* name) { return base + QLatin1Char('/') + name; };
     {
-        const std::vector<unsigned char> rgb = photoPixels();
-        save(path("photo.jpg"), tjJpeg(rgb, kWidth, kHeight, 0));
-        save(path("progressive.jpg"), tjJpeg(rgb, kWidth, kHeight, TJFLAG_PROGRESSIVE));
-        const QImage image(rgb.data(), kWidth, kHeight, kWidth * 3, QImage::Format_RGB888);
+        const std::vector<unsigned char> rgb = zelvia::bench::noisyPixels();
+        save(path("photo.jpg"), jpegOf(rgb, kPhotoWidth, kPhotoHeight));
+        save(path("progressive.jpg"), jpegOf(rgb, kPhotoWidth, kPhotoHeight, TJFLAG_PROGRESSIVE));
+        const QImage image(rgb.data(), kPhotoWidth, kPhotoHeight, kPhotoWidth * 3,
+                           QImage::Format_RGB888);
         image.save(path("photo.bmp"), "BMP");
     }
     save(path("big.gif"), bigGif(4000, 3000));

@@ -8,16 +8,14 @@
 //   bench_walk [steps]
 
 #include "app/frm_main.h"
-#include "app/module1.h"
-#include "runtime/fs/drives.h"
 #include "runtime/lookahead/look_ahead.h"
-#include "support/scripted_host.h"
+#include "support/bench_support.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QListView>
 #include <QMainWindow>
 #include <QScreen>
@@ -26,84 +24,32 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <turbojpeg.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-constexpr int kWidth = 6000;
-constexpr int kHeight = 4000;
+using zelvia::bench::kPhotoHeight;
+using zelvia::bench::kPhotoWidth;
+using zelvia::bench::median;
+using zelvia::bench::msSince;
+
 constexpr int kStepMs = 300;
-
-// A gradient with noise: compresses to about 8 MB at quality 90, like a real photo.
-std::vector<unsigned char> noisyPixels() {
-    std::vector<unsigned char> rgb(static_cast<size_t>(kWidth) * kHeight * 3);
-    std::mt19937 rng(42);
-    std::uniform_int_distribution<int> noise(-20, 20);
-    size_t i = 0;
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            const int base[3] = {x * 255 / kWidth, y * 255 / kHeight,
-                                 (x + y) * 255 / (kWidth + kHeight)};
-            for (const int b : base) {
-                rgb[i++] = static_cast<unsigned char>(std::clamp(b + noise(rng), 0, 255));
-            }
-        }
-    }
-    return rgb;
-}
-
-QByteArray jpeg(const std::vector<unsigned char>& rgb, bool progressive) {
-    tjhandle tj = tjInitCompress();
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    tjCompress2(tj, rgb.data(), kWidth, 0, kHeight, TJPF_RGB, &out, &size, TJSAMP_420, 90,
-                progressive ? TJFLAG_PROGRESSIVE : 0);
-    QByteArray bytes(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
-    tjFree(out);
-    tjDestroy(tj);
-    return bytes;
-}
-
-QByteArray bmp(const QImage& image) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return bytes;
-}
 
 // Files 00 to `count` - 1 of the same bytes (each its own file, so nothing is shared).
 void fill(const QString& folder, const char* ext, const QByteArray& bytes, int count) {
     QDir().mkpath(folder);
     for (int i = 0; i < count; ++i) {
-        QFile f(QStringLiteral("%1/%2.%3")
-                    .arg(folder)
-                    .arg(i, 2, 10, QLatin1Char('0'))
-                    .arg(QLatin1String(ext)));
-        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(f.fileName()));
-            std::exit(1);
-        }
+        zelvia::bench::writeFile(QStringLiteral("%1/%2.%3")
+                                     .arg(folder)
+                                     .arg(i, 2, 10, QLatin1Char('0'))
+                                     .arg(QLatin1String(ext)),
+                                 bytes);
     }
     std::printf("  %s: %d files of %.1f MB\n", qPrintable(QDir(folder).dirName()), count,
                 static_cast<double>(bytes.size()) / 1e6);
-}
-
-class BenchDrives final : public zelvia::rt::DriveSource {
-public:
-    [[nodiscard]] std::vector<zelvia::rt::Drive> drives() const override {
-        return {{QStringLiteral("/"), QString(), QStringLiteral("ext4"), QString()}};
-    }
-};
-
-double msSince(const QElapsedTimer& t) {
-    return static_cast<double>(t.nsecsElapsed()) / 1e6;
 }
 
 // One walk in the window; prints "panel painted" in ms per step.
@@ -111,11 +57,8 @@ int walk(const std::string& folder, int steps) {
     if (chdir(folder.c_str()) != 0) {
         return 1;
     }
-    zelvia::rt::ScriptedHost host;
-    zelvia::rt::setHost(&host);
-    BenchDrives drives;
-    zelvia::Module1::Main(drives);
-    zelvia::frmMain& form = *zelvia::MainForm();
+    const zelvia::bench::BenchWindow bench;
+    zelvia::frmMain& form = bench.form();
     QWidget* window = form.window();
     if (!QTest::qWaitForWindowExposed(window)) {
         return 1;
@@ -150,7 +93,6 @@ int walk(const std::string& folder, int steps) {
         std::fflush(stdout);
         QTest::qWait(std::max(1, kStepMs - static_cast<int>(msSince(t))));
     }
-    zelvia::Module1::Unload();
     return 0;
 }
 
@@ -161,52 +103,22 @@ struct Result {
 };
 
 Result measure(const char* self, const QString& folder, bool lookAhead, int steps) {
-    int fds[2];
-    if (pipe(fds) != 0) {
-        std::exit(1);
-    }
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fds[1], STDOUT_FILENO);
-        close(fds[0]);
-        const std::string n = std::to_string(steps);
-        const QByteArray path = QFile::encodeName(folder);
-        execl(self, self, lookAhead ? "--walk" : "--walk-without-look-ahead", path.constData(),
-              n.c_str(), nullptr);
-        _exit(127);
-    }
-    close(fds[1]);
-    std::string out;
-    char buf[256];
-    ssize_t got = 0;
-    while ((got = read(fds[0], buf, sizeof buf)) > 0) {
-        out.append(buf, static_cast<size_t>(got));
-    }
-    close(fds[0]);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
+    const zelvia::bench::ChildRun run = zelvia::bench::runChild(
+        self, {lookAhead ? "--walk" : "--walk-without-look-ahead",
+               QFile::encodeName(folder).toStdString(), std::to_string(steps)});
     Result r;
-    for (const QByteArray& line : QByteArray::fromStdString(out).split('\n')) {
+    for (const QByteArray& line : QByteArray::fromStdString(run.out).split('\n')) {
         const QList<QByteArray> f = line.split(' ');
         if (f.size() == 2) {
             r.panel.push_back(f[0].toDouble());
             r.painted.push_back(f[1].toDouble());
         }
     }
-    r.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || r.painted.empty()) {
+    r.peakMb = run.peakMb;
+    if (!run.ok || r.painted.empty()) {
         std::fprintf(stderr, "walk in %s failed\n", qPrintable(folder));
     }
     return r;
-}
-
-double median(std::vector<double> v) {
-    if (v.empty()) {
-        return -1;
-    }
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 double worst(const std::vector<double>& v) {
@@ -232,15 +144,18 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     std::printf("generating %d + 1 files per folder in %s\n", steps, qPrintable(dir.path()));
     {
-        const std::vector<unsigned char> rgb = noisyPixels();
-        fill(dir.filePath(QStringLiteral("baseline")), "jpg", jpeg(rgb, false), steps + 1);
-        fill(dir.filePath(QStringLiteral("progressive")), "jpg", jpeg(rgb, true), steps + 1);
-        const QImage image(rgb.data(), kWidth, kHeight, kWidth * 3, QImage::Format_RGB888);
-        fill(dir.filePath(QStringLiteral("bmp")), "bmp", bmp(image), steps + 1);
+        const std::vector<unsigned char> rgb = zelvia::bench::noisyPixels();
+        fill(dir.filePath(QStringLiteral("baseline")), "jpg",
+             zelvia::bench::jpegOf(rgb, kPhotoWidth, kPhotoHeight), steps + 1);
+        fill(dir.filePath(QStringLiteral("progressive")), "jpg",
+             zelvia::bench::jpegOf(rgb, kPhotoWidth, kPhotoHeight, TJFLAG_PROGRESSIVE), steps + 1);
+        const QImage image(rgb.data(), kPhotoWidth, kPhotoHeight, kPhotoWidth * 3,
+                           QImage::Format_RGB888);
+        fill(dir.filePath(QStringLiteral("bmp")), "bmp", zelvia::bench::bmpOf(image), steps + 1);
     }
     QImage tiny(2, 2, QImage::Format_RGB888);
     tiny.fill(Qt::red);
-    fill(dir.filePath(QStringLiteral("tiny")), "bmp", bmp(tiny), steps + 1);
+    fill(dir.filePath(QStringLiteral("tiny")), "bmp", zelvia::bench::bmpOf(tiny), steps + 1);
 
     std::printf("\n%d steps of Down, one per %d ms; ms from the key (median / worst)\n", steps,
                 kStepMs);

@@ -188,12 +188,18 @@ QByteArray makeGif(int screenWidth, int screenHeight, int left, int top, int fra
         }
     }
     codes.push_back(5); // end
+    out.append(gifSubBlocks(codes, 3));
+    out.append(';');
+    return out;
+}
+
+QByteArray gifSubBlocks(const std::vector<int>& codes, int codeBits) {
     QByteArray data;
     std::uint32_t acc = 0;
     int nbits = 0;
     for (const int c : codes) {
         acc |= static_cast<std::uint32_t>(c) << nbits;
-        nbits += 3;
+        nbits += codeBits;
         while (nbits >= 8) {
             data.append(static_cast<char>(acc & 0xFF));
             acc >>= 8;
@@ -203,13 +209,13 @@ QByteArray makeGif(int screenWidth, int screenHeight, int left, int top, int fra
     if (nbits > 0) {
         data.append(static_cast<char>(acc & 0xFF));
     }
+    QByteArray out;
     for (qsizetype i = 0; i < data.size(); i += 255) {
         const qsizetype n = std::min<qsizetype>(255, data.size() - i);
         out.append(static_cast<char>(n));
         out.append(data.mid(i, n));
     }
     out.append('\0');
-    out.append(';');
     return out;
 }
 

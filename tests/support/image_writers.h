@@ -62,6 +62,10 @@ QByteArray makeGif(int screenWidth, int screenHeight, int left, int top, int fra
                    int frameHeight, const std::vector<QRgb>& palette, int transparentIndex,
                    const std::function<int(int x, int y)>& index);
 
+// LZW `codes` of a fixed width packed low bit first into GIF data sub-blocks, with the
+// terminating empty block.
+QByteArray gifSubBlocks(const std::vector<int>& codes, int codeBits);
+
 // Colour distance for lossy formats: the largest channel difference.
 int channelDistance(QRgb a, QRgb b);
 
