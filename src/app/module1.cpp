@@ -4,6 +4,7 @@
 #include "app/frm_menu.h"
 #include "runtime/app_object.h"
 #include "runtime/host.h"
+#include "runtime/lookahead/look_ahead.h"
 
 #include <QMainWindow>
 
@@ -56,6 +57,10 @@ void Main(rt::DriveSource& drives) {
 }
 
 void Unload() {
+    // The worker decodes through Qt; it ends while the application object still exists.
+    if (rt::lookahead::LookAhead* lookAhead = rt::lookahead::shared()) {
+        lookAhead->stop();
+    }
     UnloadMenuCarrier();
     destroyMainForm();
     ShortPathMode = rt::False;

@@ -19,6 +19,10 @@ constexpr std::size_t kCachedImages = 5;
 LookAhead::LookAhead() : cache_(kCachedImages) {}
 
 LookAhead::~LookAhead() {
+    stop();
+}
+
+void LookAhead::stop() {
     {
         const std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -28,6 +32,8 @@ LookAhead::~LookAhead() {
     if (worker_.joinable()) {
         worker_.join();
     }
+    const std::lock_guard lock(mutex_);
+    stopping_ = false;
 }
 
 void LookAhead::prepareNeighbours(int index, const QString& previous, const QString& next,

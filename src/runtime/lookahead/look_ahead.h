@@ -53,6 +53,11 @@ public:
     // Drops every prepared image.
     void clear();
 
+    // Drops waiting work and ends the worker once its current decode is done; a later request
+    // starts it again. Called when the window goes away: decoding uses Qt's shared thread pool,
+    // which must not be waited on while the application object is being destroyed.
+    void stop();
+
 private:
     struct Job {
         QString path;
