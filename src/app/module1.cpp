@@ -56,6 +56,10 @@ void Main(rt::DriveSource& drives) {
     ShortPathMode = rt::False;
 }
 
+QString FolderPathOf(const QString& folder) {
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
 void Unload() {
     // The worker decodes through Qt; it ends while the application object still exists.
     if (rt::lookahead::LookAhead* lookAhead = rt::lookahead::shared()) {

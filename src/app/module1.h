@@ -18,6 +18,8 @@ namespace zelvia::Module1 {
 inline rt::Boolean ShortPathMode = rt::False;
 // Folder of the selected file, always ending in "/"; set at every selection.
 inline QString FolderPath;
+// A folder as FolderPath holds it: with one trailing "/".
+QString FolderPathOf(const QString& folder);
 
 // Loads and shows the main window and sets up the start state. Returns; events do the rest.
 // The drives come from `drives` (the system's mounts in the program, a test's own in tests).

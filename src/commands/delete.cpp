@@ -17,16 +17,6 @@ void frmMain::mnuDelete_Click() {
 
 namespace zelvia::Module1 {
 
-namespace {
-
-bool isFolderOfList(const QString& folderPath, const QString& listPath) {
-    const QString withSlash =
-        listPath.endsWith(QLatin1Char('/')) ? listPath : listPath + QLatin1Char('/');
-    return folderPath == withSlash;
-}
-
-} // namespace
-
 void DeleteSelectedFile() {
     frmMain& f = *MainForm();
     const QString fileName = f.picFil.FileName();
@@ -34,8 +24,7 @@ void DeleteSelectedFile() {
     // itself, which must never reach the trash. A FolderPath from another folder than the list's
     // would join a name to a folder it was never chosen in.
     if (commands::selectionStateOf(f.lblWidth.Caption()) == commands::SelectionState::NoFile ||
-        fileName.isEmpty() || FolderPath.isEmpty() ||
-        !isFolderOfList(FolderPath, f.picFil.Path())) {
+        fileName.isEmpty() || FolderPath != FolderPathOf(f.picFil.Path())) {
         rt::MsgBox(QStringLiteral("ファイルを指定していません。"), rt::style::Critical,
                    QStringLiteral("エラー"));
     } else {

@@ -80,9 +80,7 @@ void frmMain::picFil_Click() {
         ClearFileInfo();
         WritePathLine();
 
-        const QString folder = picFil.Path();
-        Module1::FolderPath =
-            folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+        Module1::FolderPath = Module1::FolderPathOf(picFil.Path());
         const QString selected = Module1::FolderPath + picFil.FileName();
 
         lblFileSize.setCaption(panel::FileSizeCaption(rt::FileLen(selected)));

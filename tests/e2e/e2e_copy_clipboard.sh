@@ -14,16 +14,6 @@ mkdir -p "$WORK/start"
 convert -size 120x80 xc:'#ff0000' BMP3:"$WORK/start/red.bmp" || fail "cannot make the picture"
 start_app "$WORK/start"
 
-read -r height < <(xdotool getwindowgeometry --shell "$WINDOW" | awk -F= '/^HEIGHT/{print $2}')
-# The inner area is 277 pixels high at 96 DPI; the menu bar sits above it.
-menu=$((height - 277))
-[[ $menu -gt 0 ]] || fail "window height $height leaves no room for a menu bar"
-
-click_at() { # x y button, relative to the inner area
-    xdotool mousemove --window "$WINDOW" "$1" $((menu + $2)) click "$3"
-    sleep 0.5
-}
-
 # The first entry of the file list: the list starts at (184, 120) in the inner area.
 click_at 200 128 1
 case "$MODE" in

@@ -15,15 +15,6 @@ convert -size 60x40 xc:'#0000ff' BMP3:"$WORK/start/b.bmp" || fail "cannot make b
 start_app "$WORK/start"
 xdotool windowactivate --sync "$WINDOW" 2>/dev/null || xdotool windowfocus --sync "$WINDOW"
 sleep 0.3
-
-read -r height < <(xdotool getwindowgeometry --shell "$WINDOW" | awk -F= '/^HEIGHT/{print $2}')
-menu=$((height - 277)) # the inner area is 277 pixels high; the menu bar sits above it
-[[ $menu -gt 0 ]] || fail "window height $height leaves no room for a menu bar"
-
-click_at() { # x y button, relative to the inner area
-    xdotool mousemove --window "$WINDOW" "$1" $((menu + $2)) click "$3"
-    sleep 0.4
-}
 key() {
     xdotool key --clearmodifiers "$@"
     sleep 0.4
@@ -42,7 +33,7 @@ expect_refusal() {
 # The colour of the display box's top-left picture pixel, as ImageMagick names it.
 box_pixel() {
     import -window "$WINDOW" "$WORK/shot.png" 2>/dev/null || fail "no screenshot"
-    convert "$WORK/shot.png" -format "%[pixel:p{5,$((menu + 109))}]" info:
+    convert "$WORK/shot.png" -format "%[pixel:p{5,$((MENU + 109))}]" info:
 }
 
 # The size of the picture F3 puts on the clipboard, "W H".

@@ -90,6 +90,17 @@ start_app() {
         exit 1
     fi
     sleep 0.5
+    # The inner area is 277 pixels high at 96 DPI; the menu bar sits above it.
+    local height
+    height=$(xdotool getwindowgeometry --shell "$WINDOW" | awk -F= '/^HEIGHT/{print $2}')
+    MENU=$((height - 277))
+    [[ $MENU -gt 0 ]] || fail "window height $height leaves no room for a menu bar"
+}
+
+# Clicks button $3 at ($1, $2) of the window's inner area (below the menu bar).
+click_at() {
+    xdotool mousemove --window "$WINDOW" "$1" $((MENU + $2)) click "$3"
+    sleep 0.5
 }
 
 # Closes the window as a window manager would and expects the program to end with status 0.
