@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the tests of the look-ahead worker with ThreadSanitizer in BUILD_DIR (only those
-# targets, so it stays quick) and runs them; any report fails the run.
+# Builds the tests of the look-ahead worker and of the parallel folder listing with
+# ThreadSanitizer in BUILD_DIR (only those targets, so it stays quick) and runs them; any report
+# fails the run.
 #
 #   ci-tsan.sh BUILD_DIR
 #
@@ -14,7 +15,7 @@ fi
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=$1
 jobs=${JOBS:-$(nproc)}
-targets=(test_look_ahead)
+targets=(test_look_ahead test_fs_threads)
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT

@@ -3,6 +3,7 @@
 
 #include "runtime/fs/folder_listing.h"
 #include "runtime/fs/native_path.h"
+#include "runtime/fs/stat_entries.h"
 
 #include <algorithm>
 #include <array>
@@ -95,6 +96,12 @@ int main(int argc, char** argv) {
         runs, [&] { return listFiles(qfolder, QStringLiteral("*.*"), {}).size(); }, n);
     std::printf("%-36s %8.4f s  (%zu listed)  %.2fx\n", "listFiles *.* Normal", all, n,
                 all / stat0);
+    setListingThreads(1);
+    const double single = medianSeconds(
+        runs, [&] { return listFiles(qfolder, QStringLiteral("*.*"), {}).size(); }, n);
+    setListingThreads(0);
+    std::printf("%-36s %8.4f s  (%zu listed)  %.2fx\n", "listFiles *.* Normal, one thread", single,
+                n, single / stat0);
     const double filtered = medianSeconds(
         runs, [&] { return listFiles(qfolder, pictures, {}).size(); }, n);
     std::printf("%-36s %8.4f s  (%zu listed)  %.2fx\n", "listFiles picture filter", filtered, n,

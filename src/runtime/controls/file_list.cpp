@@ -149,6 +149,7 @@ void FileList::reread() const {
             } else {
                 files = listFiles(path_, pattern_, flags);
             }
+            names.reserve(files.size());
             for (ListedFile& f : files) {
                 names.push_back(std::move(f.name));
             }

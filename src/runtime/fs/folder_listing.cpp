@@ -2,6 +2,7 @@
 
 #include "runtime/fs/native_path.h"
 #include "runtime/fs/natural_sort.h"
+#include "runtime/fs/stat_entries.h"
 #include "runtime/fs/wildcard.h"
 #include "runtime/runtime_error.h"
 
@@ -9,6 +10,8 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,118 +82,176 @@ bool mayBe(const dirent* entry, unsigned char wanted) {
     return entry->d_type == wanted || entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN;
 }
 
-bool isAscii(const QByteArray& bytes) {
+bool isAscii(std::string_view bytes) {
     return std::all_of(bytes.begin(), bytes.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-// decodeFileName, with a shortcut for the common all-ASCII name.
-QString decodeName(const QByteArray& bytes, bool ascii) {
-    return ascii ? QString::fromLatin1(bytes) : decodeFileName(bytes);
+QByteArray rawView(std::string_view bytes) {
+    return QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-// The sort key; all-ASCII names skip building a folded copy.
-NaturalSortKey sortKey(const QString& name, QByteArray bytes, bool ascii, QString folded = {}) {
-    if (ascii) {
-        return NaturalSortKey::fromAscii(std::move(bytes));
+// The subfolders met on the way, with their sort keys; all-ASCII names, the common case, skip
+// the general decoding and folding.
+struct Subfolders {
+    std::vector<QString> names;
+    NaturalOrder order;
+
+    void add(std::string_view bytes) {
+        if (isAscii(bytes)) {
+            order.addAscii(bytes);
+            names.push_back(
+                QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())));
+            return;
+        }
+        names.push_back(decodeFileName(rawView(bytes)));
+        order.addFolded(names.back().toCaseFolded(), bytes);
     }
-    return {folded.isNull() ? name.toCaseFolded() : std::move(folded), std::move(bytes)};
-}
-
-struct Candidate {
-    QByteArray bytes;
-    QString name;
-    QString folded; // only when the pattern needs it
-    bool ascii = true;
-    unsigned mode = 0;
+    std::vector<QString> sorted() {
+        std::vector<QString> out;
+        out.reserve(names.size());
+        for (const std::size_t k : order.order()) {
+            out.push_back(std::move(names[k]));
+        }
+        return out;
+    }
 };
 
-template <typename T>
-void applyOrder(std::vector<T>& items, const std::vector<std::size_t>& order) {
-    std::vector<T> sorted;
-    sorted.reserve(items.size());
-    for (const std::size_t k : order) {
-        sorted.push_back(std::move(items[k]));
-    }
-    items = std::move(sorted);
-}
+// The entries of one pass that need a look at their inode: regular files, links and entries
+// of unknown type. Their raw names share one buffer with a NUL after each, so a large folder
+// costs few allocations besides the names the lists keep.
+struct Pending {
+    struct Entry {
+        std::size_t offset = 0;
+        std::uint32_t length = 0;
+        std::int32_t decoded = -1; // index into `names` and `folded`, or -1 for an ASCII name
+        bool matches = false;      // a file that passes the pattern
+        bool mayBeFolder = false;  // a subfolder the folder list wants, if it is one
+        unsigned mode = 0;
+        quint32 attributes = 0;
+        bool listed = false;
+    };
+    std::string raw;
+    std::vector<Entry> entries;
+    std::vector<QString> names; // the names that are not all ASCII, decoded once
+    std::vector<QString> folded;
 
-// A subfolder's name, when the entry is one that the folder list shows.
-void addSubfolder(const dirent* entry, std::vector<QString>& folders,
-                  std::vector<NaturalSortKey>& keys) {
-    QByteArray bytes(entry->d_name);
-    const bool ascii = isAscii(bytes);
-    folders.push_back(decodeName(bytes, ascii));
-    keys.push_back(sortKey(folders.back(), std::move(bytes), ascii));
-}
+    [[nodiscard]] std::string_view bytesOf(const Entry& e) const {
+        return std::string_view(raw).substr(e.offset, e.length);
+    }
+    [[nodiscard]] QString nameOf(Entry& e) {
+        if (e.decoded >= 0) {
+            return std::move(names[static_cast<std::size_t>(e.decoded)]);
+        }
+        const std::string_view bytes = bytesOf(e);
+        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    }
+    void addTo(NaturalOrder& order, const Entry& e) const {
+        if (e.decoded >= 0) {
+            order.addFolded(folded[static_cast<std::size_t>(e.decoded)], bytesOf(e));
+        } else {
+            order.addAscii(bytesOf(e));
+        }
+    }
+};
 
 // One pass over the folder; subfolders are gathered only when `subfolders` is given.
 std::vector<ListedFile> listIn(const QString& folder, const QString& pattern, ListFlags flags,
                                std::vector<QString>* subfolders) {
     OpenFolder dir(folder);
     const WildcardPattern wildcard(pattern);
-    std::vector<Candidate> candidates;
-    std::vector<NaturalSortKey> folderKeys;
+    Subfolders folders;
+    Pending pending;
     while (const dirent* entry = dir.next()) {
-        if (subfolders != nullptr && entry->d_name[0] != '.' && mayBe(entry, DT_DIR)) {
-            if (entry->d_type == DT_DIR) {
-                addSubfolder(entry, *subfolders, folderKeys);
-                continue;
+        const std::string_view bytes(entry->d_name);
+        const bool wantedFolder = subfolders != nullptr && bytes[0] != '.';
+        if (entry->d_type == DT_DIR) {
+            if (wantedFolder) {
+                folders.add(bytes);
             }
-            struct stat st {};
-            if (::fstatat(dir.fd(), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode)) {
-                addSubfolder(entry, *subfolders, folderKeys);
-                continue;
-            }
+            continue;
         }
         if (!mayBe(entry, DT_REG)) {
             continue;
         }
-        Candidate c;
-        c.bytes = QByteArray(entry->d_name);
-        c.ascii = isAscii(c.bytes);
-        c.name = decodeName(c.bytes, c.ascii);
-        if (!wildcard.matchesEverything()) {
-            c.folded = c.name.toCaseFolded();
-            if (!wildcard.matchesFolded(c.folded)) {
-                continue;
-            }
+        Pending::Entry e{pending.raw.size(), static_cast<std::uint32_t>(bytes.size())};
+        e.mayBeFolder = wantedFolder && entry->d_type != DT_REG;
+        const bool ascii = isAscii(bytes);
+        QString name;
+        QString foldedName;
+        if (ascii) {
+            e.matches = wildcard.matchesAscii(bytes);
+        } else {
+            name = decodeFileName(rawView(bytes));
+            foldedName = name.toCaseFolded();
+            e.matches = wildcard.matchesFolded(foldedName);
         }
-        struct stat st {};
-        // Follows links: dangling and looping ones fail here and are left out.
-        if (::fstatat(dir.fd(), entry->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode)) {
+        if (!e.matches && !e.mayBeFolder) {
             continue;
         }
-        c.mode = static_cast<unsigned>(st.st_mode);
-        candidates.push_back(std::move(c));
+        if (!ascii) {
+            e.decoded = static_cast<std::int32_t>(pending.names.size());
+            pending.names.push_back(std::move(name));
+            pending.folded.push_back(std::move(foldedName));
+        }
+        pending.entries.push_back(e);
+        pending.raw.append(bytes);
+        pending.raw.push_back('\0');
+    }
+
+    // The buffer no longer grows: its names can be handed on as C strings.
+    std::vector<const char*> cNames;
+    cNames.reserve(pending.entries.size());
+    for (const Pending::Entry& e : pending.entries) {
+        cNames.push_back(pending.raw.data() + e.offset);
+    }
+    // Follows links: dangling and looping ones fail here and are left out.
+    const std::vector<unsigned> modes = statEntries(dir.fd(), cNames, listingThreads());
+
+    std::vector<Pending::Entry*> files;
+    files.reserve(pending.entries.size());
+    for (std::size_t i = 0; i < pending.entries.size(); ++i) {
+        Pending::Entry& e = pending.entries[i];
+        e.mode = modes[i];
+        if (e.mayBeFolder && S_ISDIR(e.mode)) {
+            folders.add(pending.bytesOf(e));
+        } else if (e.matches && S_ISREG(e.mode)) {
+            files.push_back(&e);
+        }
     }
 
     DosBitsSource source = dosBitsSourceForFolder(dir.fd());
-    const bool sampleOnly = candidates.size() > ReadAllDosBitsUpTo;
+    const bool sampleOnly = files.size() > ReadAllDosBitsUpTo;
     bool anyDosBits = false;
-    std::vector<ListedFile> files;
-    std::vector<NaturalSortKey> keys;
-    for (std::size_t i = 0; i < candidates.size(); ++i) {
-        Candidate& c = candidates[i];
+    NaturalOrder order;
+    order.reserve(files.size(), pending.raw.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        Pending::Entry& e = *files[i];
         if (sampleOnly && i == DosBitsSample && !anyDosBits) {
             source = DosBitsSource::None;
         }
+        const QByteArray raw = rawView(pending.bytesOf(e)); // NUL-terminated in the buffer
         DosBitsSource none = DosBitsSource::None;
-        quint32 attributes = fileAttributesAt(dir.fd(), dir.path(), c.bytes, c.mode, none);
-        if (const auto dos = readDosBits(dir.fd(), dir.path(), c.bytes, source)) {
+        e.attributes = fileAttributesAt(dir.fd(), dir.path(), raw, e.mode, none);
+        if (const auto dos = readDosBits(dir.fd(), dir.path(), raw, source)) {
             anyDosBits = anyDosBits || dosBitsMatter(*dos, flags);
-            attributes |= *dos & (attr::Hidden | attr::System | attr::Archive);
+            e.attributes |= *dos & (attr::Hidden | attr::System | attr::Archive);
         }
-        if (isListed(attributes, flags)) {
-            keys.push_back(sortKey(c.name, std::move(c.bytes), c.ascii, std::move(c.folded)));
-            files.push_back({std::move(c.name), attributes});
+        e.listed = isListed(e.attributes, flags);
+        pending.addTo(order, e);
+    }
+    std::vector<ListedFile> listed;
+    listed.reserve(files.size());
+    for (const std::size_t k : order.order()) {
+        Pending::Entry& e = *files[k];
+        if (e.listed) {
+            listed.push_back({pending.nameOf(e), e.attributes});
         }
     }
-    applyOrder(files, naturalOrder(keys));
     if (subfolders != nullptr) {
-        applyOrder(*subfolders, naturalOrder(folderKeys));
+        *subfolders = folders.sorted();
     }
-    return files;
+    return listed;
 }
 
 } // namespace
@@ -211,8 +272,7 @@ FolderContents listFolder(const QString& folder, const QString& pattern, ListFla
 
 std::vector<QString> listSubfolders(const QString& folder) {
     OpenFolder dir(folder);
-    std::vector<QString> folders;
-    std::vector<NaturalSortKey> keys;
+    Subfolders folders;
     while (const dirent* entry = dir.next()) {
         if (entry->d_name[0] == '.' || !mayBe(entry, DT_DIR)) {
             continue;
@@ -223,13 +283,9 @@ std::vector<QString> listSubfolders(const QString& folder) {
                 continue;
             }
         }
-        QByteArray bytes(entry->d_name);
-        const bool ascii = isAscii(bytes);
-        folders.push_back(decodeName(bytes, ascii));
-        keys.push_back(sortKey(folders.back(), std::move(bytes), ascii));
+        folders.add(entry->d_name);
     }
-    applyOrder(folders, naturalOrder(keys));
-    return folders;
+    return folders.sorted();
 }
 
 } // namespace zelvia::rt

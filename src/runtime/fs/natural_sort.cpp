@@ -3,7 +3,6 @@
 #include "runtime/fs/native_path.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace zelvia::rt {
 
@@ -35,12 +34,13 @@ char* putOrdered(char* out, char32_t cp) {
     return out;
 }
 
-// The key of a folded name; `unitAt(i)` gives its UTF-16 code units.
-template <typename Units> QByteArray makeKey(qsizetype size, Units unitAt) {
+// Appends the key of a folded name to `keys`; `unitAt(i)` gives its UTF-16 code units.
+template <typename Units> void appendKey(std::string& keys, qsizetype size, Units unitAt) {
     // Each unit takes at most 3 bytes; a run of digits at most 1 + 3 more.
-    QByteArray key(size * 3 + 8, Qt::Uninitialized);
-    char* const start = key.data();
-    char* out = start;
+    const std::size_t start = keys.size();
+    keys.resize(start + static_cast<std::size_t>(size) * 3 + 8);
+    char* const begin = keys.data();
+    char* out = begin + start;
     qsizetype i = 0;
     while (i < size) {
         const char16_t u = unitAt(i);
@@ -67,12 +67,11 @@ template <typename Units> QByteArray makeKey(qsizetype size, Units unitAt) {
             ++i;
         }
     }
-    key.truncate(out - start);
-    return key;
+    keys.resize(static_cast<std::size_t>(out - begin));
 }
 
-QByteArray keyOfFolded(const QString& folded) {
-    return makeKey(folded.size(), [&](qsizetype i) { return folded[i].unicode(); });
+void appendFoldedKey(std::string& keys, const QString& folded) {
+    appendKey(keys, folded.size(), [&](qsizetype i) { return folded[i].unicode(); });
 }
 
 int sign(int c) {
@@ -80,16 +79,17 @@ int sign(int c) {
 }
 
 // The first 16 key bytes as two big-endian numbers, kept beside the index while sorting so
-// most comparisons touch no other memory.
+// most comparisons touch no other memory. Keys hold no zero bytes, so the zero padding of a
+// short key sorts it before the longer keys it begins.
 struct SortRecord {
     quint64 high = 0;
     quint64 low = 0;
     std::size_t index = 0;
 };
 
-quint64 bigEndianAt(const QByteArray& key, qsizetype from) {
+quint64 bigEndianAt(std::string_view key, std::size_t from) {
     quint64 v = 0;
-    for (qsizetype k = from; k < from + 8; ++k) {
+    for (std::size_t k = from; k < from + 8; ++k) {
         v = (v << 8) | (k < key.size() ? static_cast<unsigned char>(key[k]) : 0u);
     }
     return v;
@@ -97,36 +97,46 @@ quint64 bigEndianAt(const QByteArray& key, qsizetype from) {
 
 } // namespace
 
-NaturalSortKey::NaturalSortKey(const QString& name)
-    : key(keyOfFolded(name.toCaseFolded())), bytes(encodeFileName(name)) {}
+void NaturalOrder::reserve(std::size_t names, std::size_t bytes) {
+    items_.reserve(names);
+    bytes_.reserve(bytes);
+    keys_.reserve(bytes + names * 2);
+}
 
-NaturalSortKey::NaturalSortKey(const QString& foldedName, QByteArray rawBytes)
-    : key(keyOfFolded(foldedName)), bytes(std::move(rawBytes)) {}
-
-NaturalSortKey NaturalSortKey::fromAscii(QByteArray rawBytes) {
-    const QByteArray& b = rawBytes;
-    QByteArray key = makeKey(b.size(), [&](qsizetype i) {
-        const char c = b[i];
+void NaturalOrder::addAscii(std::string_view bytes) {
+    const std::size_t keyStart = keys_.size();
+    appendKey(keys_, static_cast<qsizetype>(bytes.size()), [&](qsizetype i) {
+        const char c = bytes[static_cast<std::size_t>(i)];
         return static_cast<char16_t>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     });
-    return {std::move(key), std::move(rawBytes), 0};
+    finish(keyStart, bytes);
 }
 
-int naturalCompare(const NaturalSortKey& a, const NaturalSortKey& b) {
-    if (const int c = a.key.compare(b.key); c != 0) {
-        return sign(c);
-    }
-    return sign(a.bytes.compare(b.bytes));
+void NaturalOrder::addFolded(const QString& folded, std::string_view bytes) {
+    const std::size_t keyStart = keys_.size();
+    appendFoldedKey(keys_, folded);
+    finish(keyStart, bytes);
 }
 
-int naturalCompare(const QString& a, const QString& b) {
-    return naturalCompare(NaturalSortKey(a), NaturalSortKey(b));
+void NaturalOrder::finish(std::size_t keyStart, std::string_view bytes) {
+    items_.push_back({keyStart, bytes_.size(), static_cast<std::uint32_t>(keys_.size() - keyStart),
+                      static_cast<std::uint32_t>(bytes.size())});
+    bytes_.append(bytes);
 }
 
-std::vector<std::size_t> naturalOrder(const std::vector<NaturalSortKey>& keys) {
-    std::vector<SortRecord> records(keys.size());
-    for (std::size_t k = 0; k < keys.size(); ++k) {
-        records[k] = {bigEndianAt(keys[k].key, 0), bigEndianAt(keys[k].key, 8), k};
+std::string_view NaturalOrder::keyOf(const Item& item) const {
+    return std::string_view(keys_).substr(item.key, item.keyLength);
+}
+
+std::string_view NaturalOrder::bytesOf(const Item& item) const {
+    return std::string_view(bytes_).substr(item.bytes, item.bytesLength);
+}
+
+std::vector<std::size_t> NaturalOrder::order() const {
+    std::vector<SortRecord> records(items_.size());
+    for (std::size_t k = 0; k < items_.size(); ++k) {
+        const std::string_view key = keyOf(items_[k]);
+        records[k] = {bigEndianAt(key, 0), bigEndianAt(key, 8), k};
     }
     std::sort(records.begin(), records.end(), [&](const SortRecord& a, const SortRecord& b) {
         if (a.high != b.high) {
@@ -135,23 +145,42 @@ std::vector<std::size_t> naturalOrder(const std::vector<NaturalSortKey>& keys) {
         if (a.low != b.low) {
             return a.low < b.low;
         }
-        return naturalCompare(keys[a.index], keys[b.index]) < 0;
+        const Item& x = items_[a.index];
+        const Item& y = items_[b.index];
+        if (const int c = keyOf(x).compare(keyOf(y)); c != 0) {
+            return c < 0;
+        }
+        return bytesOf(x) < bytesOf(y);
     });
-    std::vector<std::size_t> order(keys.size());
+    std::vector<std::size_t> order(records.size());
     std::transform(records.begin(), records.end(), order.begin(),
                    [](const SortRecord& r) { return r.index; });
     return order;
 }
 
+int naturalCompare(const QString& a, const QString& b) {
+    std::string keyA;
+    std::string keyB;
+    appendFoldedKey(keyA, a.toCaseFolded());
+    appendFoldedKey(keyB, b.toCaseFolded());
+    if (const int c = keyA.compare(keyB); c != 0) {
+        return sign(c);
+    }
+    return sign(encodeFileName(a).compare(encodeFileName(b)));
+}
+
 void naturalSort(std::vector<QString>& names) {
-    std::vector<NaturalSortKey> keys;
-    keys.reserve(names.size());
+    NaturalOrder order;
+    order.reserve(names.size(), 0);
     for (const QString& name : names) {
-        keys.emplace_back(name);
+        const QByteArray bytes = encodeFileName(name);
+        order.addFolded(
+            name.toCaseFolded(),
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     }
     std::vector<QString> sorted;
     sorted.reserve(names.size());
-    for (const std::size_t k : naturalOrder(keys)) {
+    for (const std::size_t k : order.order()) {
         sorted.push_back(std::move(names[k]));
     }
     names = std::move(sorted);

@@ -22,8 +22,18 @@ std::u32string toCodePoints(const QString& s) {
     return out;
 }
 
+// An all-ASCII name seen as its case folding, which for ASCII is plain lower case.
+struct AsciiFolded {
+    std::string_view bytes;
+    [[nodiscard]] std::size_t size() const { return bytes.size(); }
+    char32_t operator[](std::size_t i) const {
+        const char c = bytes[i];
+        return static_cast<char32_t>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+};
+
 // Iterative glob match with single backtracking point: linear in practice, never exponential.
-bool globMatch(const std::u32string& mask, const std::u32string& name) {
+template <typename Name> bool globMatch(const std::u32string& mask, const Name& name) {
     std::size_t m = 0;
     std::size_t n = 0;
     std::size_t starMask = std::u32string::npos;
@@ -86,6 +96,16 @@ bool WildcardPattern::matchesFolded(const QString& foldedName) const {
     const bool hasDot = name.find(U'.') != std::u32string::npos;
     return std::ranges::any_of(masks_, [&](const auto& mask) {
         return (!mask.withoutDot || !hasDot) && globMatch(mask.glob, name);
+    });
+}
+
+bool WildcardPattern::matchesAscii(std::string_view name) const {
+    if (matchesEverything_) {
+        return true;
+    }
+    const bool hasDot = name.find('.') != std::string_view::npos;
+    return std::ranges::any_of(masks_, [&](const auto& mask) {
+        return (!mask.withoutDot || !hasDot) && globMatch(mask.glob, AsciiFolded{name});
     });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <string_view>
 #include <vector>
 
 namespace zelvia::rt {
@@ -17,6 +18,8 @@ public:
     [[nodiscard]] bool matches(const QString& name) const;
     // For a name already passed through QString::toCaseFolded().
     [[nodiscard]] bool matchesFolded(const QString& foldedName) const;
+    // For a name whose bytes are all ASCII, without building its QString forms.
+    [[nodiscard]] bool matchesAscii(std::string_view name) const;
     // True when every name matches, so callers may skip the test.
     [[nodiscard]] bool matchesEverything() const noexcept { return matchesEverything_; }
 

@@ -77,6 +77,7 @@ TEST(Wildcard, MatchesWholeNamesWithQuestionMarksStarsAndCaseFolding) {
         {"ac", "a?c", false},
         {"abbc", "a?c", false},
         {"abc.txt", "*.TXT", true},
+        {"ABC.Txt", "a*.tXT", true},
         {"abc.txt.bak", "*.txt", false},
         {"abc", "*.*", true},
         {"abc", "a*.*", true},
@@ -95,6 +96,9 @@ TEST(Wildcard, MatchesWholeNamesWithQuestionMarksStarsAndCaseFolding) {
     for (const Row& r : rows) {
         EXPECT_EQ(matchesPattern(QString::fromUtf8(r.name), QString::fromUtf8(r.pattern)),
                   r.matches)
+            << r.name << " / " << r.pattern;
+        // The shortcut for all-ASCII names agrees.
+        EXPECT_EQ(WildcardPattern(QString::fromUtf8(r.pattern)).matchesAscii(r.name), r.matches)
             << r.name << " / " << r.pattern;
     }
     // Case folding beyond ASCII, and "?" as one character even outside the BMP.
