@@ -91,6 +91,26 @@ QByteArray rawView(std::string_view bytes) {
     return QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
+// Puts items[order[k]] at k, in place: a second copy of a large listing costs more in fresh
+// memory than the moves do.
+template <typename T> void permute(std::vector<T>& items, std::vector<std::size_t> order) {
+    for (std::size_t start = 0; start < order.size(); ++start) {
+        if (order[start] == start) {
+            continue;
+        }
+        T held = std::move(items[start]);
+        std::size_t at = start;
+        while (order[at] != start) {
+            const std::size_t from = order[at];
+            items[at] = std::move(items[from]);
+            order[at] = at; // done
+            at = from;
+        }
+        items[at] = std::move(held);
+        order[at] = at;
+    }
+}
+
 // The subfolders met on the way, with their sort keys; all-ASCII names, the common case, skip
 // the general decoding and folding.
 struct Subfolders {
@@ -108,12 +128,8 @@ struct Subfolders {
         order.addFolded(names.back().toCaseFolded(), bytes);
     }
     std::vector<QString> sorted() {
-        std::vector<QString> out;
-        out.reserve(names.size());
-        for (const std::size_t k : order.order()) {
-            out.push_back(std::move(names[k]));
-        }
-        return out;
+        permute(names, order.order());
+        return std::move(names);
     }
 };
 
@@ -128,8 +144,6 @@ struct Pending {
         bool matches = false;      // a file that passes the pattern
         bool mayBeFolder = false;  // a subfolder the folder list wants, if it is one
         unsigned mode = 0;
-        quint32 attributes = 0;
-        bool listed = false;
     };
     std::string raw;
     std::vector<Entry> entries;
@@ -225,6 +239,8 @@ std::vector<ListedFile> listIn(const QString& folder, const QString& pattern, Li
     bool anyDosBits = false;
     NaturalOrder order;
     order.reserve(files.size(), pending.raw.size());
+    std::vector<ListedFile> found; // in the order met, so the names are read in memory order
+    found.reserve(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
         Pending::Entry& e = *files[i];
         if (sampleOnly && i == DosBitsSample && !anyDosBits) {
@@ -232,26 +248,21 @@ std::vector<ListedFile> listIn(const QString& folder, const QString& pattern, Li
         }
         const QByteArray raw = rawView(pending.bytesOf(e)); // NUL-terminated in the buffer
         DosBitsSource none = DosBitsSource::None;
-        e.attributes = fileAttributesAt(dir.fd(), dir.path(), raw, e.mode, none);
+        quint32 attributes = fileAttributesAt(dir.fd(), dir.path(), raw, e.mode, none);
         if (const auto dos = readDosBits(dir.fd(), dir.path(), raw, source)) {
             anyDosBits = anyDosBits || dosBitsMatter(*dos, flags);
-            e.attributes |= *dos & (attr::Hidden | attr::System | attr::Archive);
+            attributes |= *dos & (attr::Hidden | attr::System | attr::Archive);
         }
-        e.listed = isListed(e.attributes, flags);
-        pending.addTo(order, e);
-    }
-    std::vector<ListedFile> listed;
-    listed.reserve(files.size());
-    for (const std::size_t k : order.order()) {
-        Pending::Entry& e = *files[k];
-        if (e.listed) {
-            listed.push_back({pending.nameOf(e), e.attributes});
+        if (isListed(attributes, flags)) {
+            pending.addTo(order, e);
+            found.push_back({pending.nameOf(e), attributes});
         }
     }
+    permute(found, order.order());
     if (subfolders != nullptr) {
         *subfolders = folders.sorted();
     }
-    return listed;
+    return found;
 }
 
 } // namespace

@@ -43,7 +43,7 @@ std::vector<unsigned> statEntries(int dirFd, const std::vector<const char*>& nam
     std::vector<unsigned> modes(names.size(), 0);
     const std::size_t n = names.size();
     const std::size_t useful = std::max<std::size_t>(1, n / NamesPerThread);
-    const std::size_t parts = std::min<std::size_t>({std::max(threads, 1U), useful, MaxThreads});
+    const auto parts = std::min<std::size_t>({std::max(threads, 1U), useful, MaxThreads});
     std::vector<std::thread> helpers;
     helpers.reserve(parts);
     // The calling thread takes the first part, helpers the others.
