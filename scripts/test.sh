@@ -4,7 +4,8 @@
 #   2. the normal build (RelWithDebInfo, build-ci) and the whole CTest suite
 #   3. static analysis of src/ (clang-tidy, with build-ci's compile commands)
 #   4. the sanitizer build (ASan + UBSan + LSan, build-asan) and the whole CTest suite again
-#   5. the look-ahead worker's tests under ThreadSanitizer (build-tsan, those targets only)
+#   5. the look-ahead worker's and the parallel listing's tests under ThreadSanitizer (build-tsan,
+#      those targets only)
 #   6. the libFuzzer targets (clang, build-fuzz-ci) run once over their seeds and crash inputs
 # Every step runs even when an earlier one failed, so one run shows every problem; the exit
 # status is non-zero when any step failed.
@@ -49,7 +50,7 @@ step format "Formatting (clang-format)" scripts/ci-format.sh
 step build "Normal build and tests (build-ci)" scripts/ci-build-test.sh build-ci normal
 step tidy "Static analysis of src/ (clang-tidy)" scripts/ci-clang-tidy.sh build-ci
 step sanitize "Sanitizer build and tests (build-asan)" scripts/ci-build-test.sh build-asan sanitize
-step tsan "Thread sanitizer build of the look-ahead tests (build-tsan)" \
+step tsan "Thread sanitizer build of the look-ahead and parallel listing tests (build-tsan)" \
     scripts/ci-tsan.sh build-tsan
 step fuzz "Fuzz targets over their seeds and crash inputs (build-fuzz-ci)" \
     scripts/ci-fuzz.sh build-fuzz-ci
