@@ -5,7 +5,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <dirent.h>
 #include <functional>
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 
 using namespace zelvia;
 using zelvia::test::AppTest;
@@ -36,6 +40,32 @@ protected:
         list.push_back({mountPoint, label, QStringLiteral("vfat"), QStringLiteral("/dev/sdz1")});
         drives_.set(list);
     }
+};
+
+// Lets this thread meet file permissions as any user does, also when the tests run as root:
+// the capabilities that pass over them leave the effective set until the end of the scope.
+class AsOrdinaryUser {
+public:
+    AsOrdinaryUser() {
+        if (::syscall(SYS_capget, &header_, saved_) != 0) {
+            return;
+        }
+        __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+        reduced[0].effective &= ~((1U << CAP_DAC_OVERRIDE) | (1U << CAP_DAC_READ_SEARCH));
+        active_ = ::syscall(SYS_capset, &header_, reduced) == 0;
+    }
+    ~AsOrdinaryUser() {
+        if (active_) {
+            ::syscall(SYS_capset, &header_, saved_);
+        }
+    }
+    AsOrdinaryUser(const AsOrdinaryUser&) = delete;
+    AsOrdinaryUser& operator=(const AsOrdinaryUser&) = delete;
+
+private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2]{};
+    bool active_ = false;
 };
 
 const QString kDiskError = QStringLiteral("ディスクエラー|ディスクの準備をしてください。");
@@ -100,6 +130,31 @@ TEST_F(DrivesAndListingsTest, ADriveReopensTheNearestFolderLeftOfItsLastOne) {
     f.picDrv.setDrive(f.DriveORG);
     f.picDrv.setDrive(stick);
     EXPECT_EQ(f.picDir.Path(), stick);
+    // Nor is a folder that the user could open but not list.
+    const QString locked = mkdir(stick + QStringLiteral("/open/locked"));
+    ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0), 0);
+    f.picDir.setPath(stick + QStringLiteral("/open"));
+    {
+        const AsOrdinaryUser user;
+        DIR* probe = ::opendir(QFile::encodeName(locked).constData());
+        const bool readable = probe != nullptr;
+        if (readable) {
+            ::closedir(probe);
+        }
+        ASSERT_FALSE(readable) << "the test cannot take away its own right to read the folder";
+        int entry = -1;
+        for (int i = 0; i < f.picDir.ListCount(); ++i) {
+            entry = f.picDir.List(i) == locked ? i : entry;
+        }
+        f.picDir.openEntry(entry);
+        ASSERT_EQ(f.picDir.Path(), locked);
+        EXPECT_EQ(f.picFil.ListCount(), 0);
+        f.picDrv.setDrive(f.DriveORG);
+        f.picDrv.setDrive(stick);
+        EXPECT_EQ(f.picDir.Path(), stick + QStringLiteral("/open"));
+        EXPECT_TRUE(messages().isEmpty()) << messages().join(QLatin1Char('\n')).toStdString();
+    }
+    ::chmod(QFile::encodeName(locked).constData(), 0700);
 }
 
 TEST_F(DrivesAndListingsTest, AMountedFolderIsWalkedIntoUnderTheChosenDrive) {
