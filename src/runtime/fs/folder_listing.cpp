@@ -143,7 +143,6 @@ struct Pending {
         std::int32_t decoded = -1; // index into `names` and `folded`, or -1 for an ASCII name
         bool matches = false;      // a file that passes the pattern
         bool mayBeFolder = false;  // a subfolder the folder list wants, if it is one
-        unsigned mode = 0;
     };
     std::string raw;
     std::vector<Entry> entries;
@@ -153,7 +152,8 @@ struct Pending {
     [[nodiscard]] std::string_view bytesOf(const Entry& e) const {
         return std::string_view(raw).substr(e.offset, e.length);
     }
-    [[nodiscard]] QString nameOf(Entry& e) {
+    // Moves a decoded name out: each is taken once.
+    [[nodiscard]] QString nameOf(const Entry& e) {
         if (e.decoded >= 0) {
             return std::move(names[static_cast<std::size_t>(e.decoded)]);
         }
@@ -222,15 +222,14 @@ std::vector<ListedFile> listIn(const QString& folder, const QString& pattern, Li
     // Follows links: dangling and looping ones fail here and are left out.
     const std::vector<unsigned> modes = statEntries(dir.fd(), cNames, listingThreads());
 
-    std::vector<Pending::Entry*> files;
+    std::vector<std::size_t> files; // indices of the regular files that match, as met
     files.reserve(pending.entries.size());
-    for (std::size_t i = 0; i < pending.entries.size(); ++i) {
-        Pending::Entry& e = pending.entries[i];
-        e.mode = modes[i];
-        if (e.mayBeFolder && S_ISDIR(e.mode)) {
+    for (std::size_t k = 0; k < pending.entries.size(); ++k) {
+        const Pending::Entry& e = pending.entries[k];
+        if (e.mayBeFolder && S_ISDIR(modes[k])) {
             folders.add(pending.bytesOf(e));
-        } else if (e.matches && S_ISREG(e.mode)) {
-            files.push_back(&e);
+        } else if (e.matches && S_ISREG(modes[k])) {
+            files.push_back(k);
         }
     }
 
@@ -242,13 +241,13 @@ std::vector<ListedFile> listIn(const QString& folder, const QString& pattern, Li
     std::vector<ListedFile> found; // in the order met, so the names are read in memory order
     found.reserve(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
-        Pending::Entry& e = *files[i];
+        const Pending::Entry& e = pending.entries[files[i]];
         if (sampleOnly && i == DosBitsSample && !anyDosBits) {
             source = DosBitsSource::None;
         }
         const QByteArray raw = rawView(pending.bytesOf(e)); // NUL-terminated in the buffer
         DosBitsSource none = DosBitsSource::None;
-        quint32 attributes = fileAttributesAt(dir.fd(), dir.path(), raw, e.mode, none);
+        quint32 attributes = fileAttributesAt(dir.fd(), dir.path(), raw, modes[files[i]], none);
         if (const auto dos = readDosBits(dir.fd(), dir.path(), raw, source)) {
             anyDosBits = anyDosBits || dosBitsMatter(*dos, flags);
             attributes |= *dos & (attr::Hidden | attr::System | attr::Archive);
