@@ -1,7 +1,7 @@
 # zelvia_library_include(TARGET [FOLDERS folder...] [FILES file...])
 # Gives a building-block library an include directory of its own: a tree in the build folder
 # holding links to only its own folders and files (paths under src/), under their usual
-# "runtime/..." names. A library then sees its own headers and those of what it links, and
+# "core/...", "formats/..." names. A library then sees its own headers and those of what it links, and
 # nothing else: an include that crosses a boundary the wrong way (a decoder including a
 # control) fails to build.
 function(zelvia_library_include target)

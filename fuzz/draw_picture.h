@@ -1,7 +1,7 @@
 #pragma once
 
-#include "runtime/picture.h"
-#include "runtime/runtime_error.h"
+#include "core/picture.h"
+#include "core/runtime_error.h"
 
 #include <QImage>
 #include <QPainter>

@@ -1,7 +1,7 @@
 // Feeds raw bytes to the picture loader and draws what it loads.
 #include "draw_picture.h"
+#include "formats/load_picture.h"
 #include "gui_app.h"
-#include "runtime/load_picture.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Feeds raw bytes to the metafile loader and plays what it loads.
 #include "draw_picture.h"
+#include "formats/metafile/metafile_picture.h"
 #include "gui_app.h"
-#include "runtime/metafile/metafile_picture.h"
 
 #include <cstddef>
 #include <cstdint>

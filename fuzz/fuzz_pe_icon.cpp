@@ -1,6 +1,6 @@
 // Feeds raw bytes to the executable icon reader.
+#include "formats/peicon/pe_icon.h"
 #include "quiet_qt.h"
-#include "runtime/peicon/pe_icon.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "formats/imaging/raster_picture.h"
 #include "quiet_qt.h"
-#include "runtime/imaging/raster_picture.h"
 
 #include <QFontDatabase>
 #include <QGuiApplication>

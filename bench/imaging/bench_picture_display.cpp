@@ -5,8 +5,8 @@
 // RSS is its own. Usage: bench_picture_display [runs]
 
 #include "app/frm_main.h"
-#include "runtime/fs/native_path.h"
-#include "runtime/imaging/raster_picture.h"
+#include "core/native_path.h"
+#include "formats/imaging/raster_picture.h"
 #include "support/bench_support.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
 // Lists a folder of many files the way the file list does, and compares it with the bare
 // system calls it cannot avoid. Usage: bench_listing [parent folder] [file count] [runs]
 
-#include "runtime/fs/folder_listing.h"
-#include "runtime/fs/native_path.h"
-#include "runtime/fs/stat_entries.h"
+#include "core/native_path.h"
+#include "platform/fs/folder_listing.h"
+#include "platform/fs/stat_entries.h"
 
 #include <algorithm>
 #include <array>

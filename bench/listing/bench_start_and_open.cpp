@@ -5,7 +5,7 @@
 
 #include "app/frm_main.h"
 #include "app/module1.h"
-#include "runtime/fs/stat_entries.h"
+#include "platform/fs/stat_entries.h"
 #include "support/bench_support.h"
 
 #include <QApplication>

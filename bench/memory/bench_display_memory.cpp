@@ -5,7 +5,7 @@
 // Usage: bench_display_memory
 
 #include "app/frm_main.h"
-#include "runtime/imaging/raster_picture.h"
+#include "formats/imaging/raster_picture.h"
 #include "support/bench_support.h"
 #include "support/image_writers.h"
 

@@ -1,6 +1,6 @@
 // Times drawing the largest WMF and EMF of the shared corpus into the viewer's 169x169 box at
 // the fit size, and libemf2svg + QSvgRenderer doing the same for the EMF. Prints medians.
-#include "runtime/metafile/metafile_picture.h"
+#include "formats/metafile/metafile_picture.h"
 
 #include <QElapsedTimer>
 #include <QFile>

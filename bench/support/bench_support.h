@@ -3,7 +3,7 @@
 // What the benchmarks share: generated pictures, the program's window on one drive, runs of
 // a child process with its own peak RSS, and the bare folder loop listings are held against.
 
-#include "runtime/fs/drives.h"
+#include "platform/fs/drives.h"
 #include "support/scripted_host.h"
 
 #include <QByteArray>

@@ -8,7 +8,7 @@
 //   bench_walk [steps]
 
 #include "app/frm_main.h"
-#include "runtime/lookahead/look_ahead.h"
+#include "lookahead/look_ahead.h"
 #include "support/bench_support.h"
 
 #include <QApplication>

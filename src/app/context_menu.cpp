@@ -1,7 +1,7 @@
 #include "app/frm_main.h"
 #include "app/frm_menu.h"
-#include "runtime/basic_types.h"
-#include "runtime/screen.h"
+#include "core/basic_types.h"
+#include "platform/screen.h"
 
 #include <QMenu>
 

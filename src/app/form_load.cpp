@@ -1,6 +1,6 @@
 #include "app/frm_main.h"
 #include "browser/filter_table.h"
-#include "runtime/fs/native_path.h"
+#include "core/native_path.h"
 #include "viewer/panel_text.h"
 
 #include <QDir>

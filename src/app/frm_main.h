@@ -1,14 +1,14 @@
 #pragma once
 
-#include "runtime/controls/combo_box.h"
-#include "runtime/controls/drive_list.h"
-#include "runtime/controls/file_list.h"
-#include "runtime/controls/folder_list.h"
-#include "runtime/controls/form.h"
-#include "runtime/controls/label.h"
-#include "runtime/controls/menu_item.h"
-#include "runtime/controls/picture_box.h"
-#include "runtime/printer.h"
+#include "forms/combo_box.h"
+#include "forms/drive_list.h"
+#include "forms/file_list.h"
+#include "forms/folder_list.h"
+#include "forms/form.h"
+#include "forms/label.h"
+#include "forms/menu_item.h"
+#include "forms/picture_box.h"
+#include "platform/printer.h"
 
 #include <memory>
 

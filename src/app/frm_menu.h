@@ -1,7 +1,7 @@
 #pragma once
 
-#include "runtime/controls/form.h"
-#include "runtime/controls/menu_item.h"
+#include "forms/form.h"
+#include "forms/menu_item.h"
 
 class QMenu;
 

@@ -1,8 +1,8 @@
 #include "app/module1.h"
-#include "runtime/fs/drives.h"
-#include "runtime/imaging/raster_picture.h"
-#include "runtime/qt_host.h"
-#include "runtime/toolkit_texts.h"
+#include "formats/imaging/raster_picture.h"
+#include "platform/fs/drives.h"
+#include "platform/qt_host.h"
+#include "platform/toolkit_texts.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -2,9 +2,9 @@
 
 #include "app/frm_main.h"
 #include "app/frm_menu.h"
-#include "runtime/app_object.h"
-#include "runtime/host.h"
-#include "runtime/lookahead/look_ahead.h"
+#include "forms/app_object.h"
+#include "lookahead/look_ahead.h"
+#include "platform/host.h"
 
 #include <QMainWindow>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/basic_types.h"
+#include "core/basic_types.h"
 
 #include <QString>
 #include <cstdint>

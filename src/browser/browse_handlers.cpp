@@ -1,10 +1,10 @@
 #include "app/frm_main.h"
 #include "app/module1.h"
 #include "browser/filter_table.h"
-#include "runtime/app_object.h"
-#include "runtime/basic_types.h"
-#include "runtime/fs/short_name.h"
-#include "runtime/runtime_error.h"
+#include "core/basic_types.h"
+#include "core/runtime_error.h"
+#include "forms/app_object.h"
+#include "platform/fs/short_name.h"
 #include "viewer/panel_text.h"
 
 namespace zelvia {

@@ -2,10 +2,10 @@
 #include "app/module1.h"
 #include "commands/commands.h"
 #include "commands/selection_state.h"
-#include "runtime/app_object.h"
-#include "runtime/basic_types.h"
-#include "runtime/fs/trash.h"
-#include "runtime/host.h"
+#include "core/basic_types.h"
+#include "forms/app_object.h"
+#include "platform/fs/trash.h"
+#include "platform/host.h"
 
 namespace zelvia {
 

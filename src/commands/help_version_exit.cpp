@@ -1,7 +1,7 @@
 #include "app/frm_main.h"
-#include "runtime/app_object.h"
-#include "runtime/basic_types.h"
-#include "runtime/host.h"
+#include "core/basic_types.h"
+#include "forms/app_object.h"
+#include "platform/host.h"
 #include "zelvia_version.h"
 
 namespace zelvia {

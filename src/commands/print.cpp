@@ -2,10 +2,10 @@
 #include "app/module1.h"
 #include "commands/commands.h"
 #include "commands/selection_state.h"
-#include "runtime/app_object.h"
-#include "runtime/basic_types.h"
-#include "runtime/printer.h"
-#include "runtime/runtime_error.h"
+#include "core/basic_types.h"
+#include "core/runtime_error.h"
+#include "forms/app_object.h"
+#include "platform/printer.h"
 #include "viewer/panel_text.h"
 
 #include <QDateTime>

@@ -1,10 +1,10 @@
 #include "app/frm_main.h"
 #include "app/module1.h"
-#include "runtime/file_info.h"
-#include "runtime/load_picture.h"
-#include "runtime/lookahead/look_ahead.h"
-#include "runtime/runtime_error.h"
-#include "runtime/screen.h"
+#include "core/runtime_error.h"
+#include "formats/load_picture.h"
+#include "lookahead/look_ahead.h"
+#include "platform/file_info.h"
+#include "platform/screen.h"
 #include "viewer/panel_text.h"
 
 #include <cmath>

@@ -1,11 +1,11 @@
 #include "app/frm_main.h"
 #include "app/module1.h"
-#include "runtime/app_object.h"
-#include "runtime/basic_types.h"
-#include "runtime/file_info.h"
-#include "runtime/peicon/pe_icon.h"
-#include "runtime/runtime_error.h"
-#include "runtime/screen.h"
+#include "core/basic_types.h"
+#include "core/runtime_error.h"
+#include "formats/peicon/pe_icon.h"
+#include "forms/app_object.h"
+#include "platform/file_info.h"
+#include "platform/screen.h"
 #include "viewer/panel_text.h"
 
 namespace zelvia {

@@ -1,8 +1,8 @@
 #include "app_fixture.h"
 
 #include "app/module1.h"
-#include "runtime/app_object.h"
-#include "runtime/fs/native_path.h"
+#include "core/native_path.h"
+#include "forms/app_object.h"
 
 #include <QDir>
 #include <QFile>

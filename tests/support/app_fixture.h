@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/frm_main.h"
-#include "runtime/fs/drives.h"
+#include "platform/fs/drives.h"
 #include "support/scripted_host.h"
 
 #include <QImage>

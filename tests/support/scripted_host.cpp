@@ -1,6 +1,6 @@
 #include "support/scripted_host.h"
 
-#include "runtime/runtime_error.h"
+#include "core/runtime_error.h"
 
 #include <QAction>
 #include <QMenu>

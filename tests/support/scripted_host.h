@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/host.h"
+#include "platform/host.h"
 
 #include <QString>
 #include <QStringList>

@@ -2,7 +2,7 @@
 
 // Small helpers for tests that build folders of files with arbitrary byte names.
 
-#include "runtime/fs/native_path.h"
+#include "core/native_path.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "runtime/fs/drives.h"
+#include "platform/fs/drives.h"
 #include "temp_tree.h"
 
 #include <QDir>

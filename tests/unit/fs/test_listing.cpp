@@ -1,7 +1,7 @@
-#include "runtime/fs/file_attributes.h"
-#include "runtime/fs/folder_listing.h"
-#include "runtime/fs/natural_sort.h"
-#include "runtime/runtime_error.h"
+#include "core/runtime_error.h"
+#include "platform/fs/file_attributes.h"
+#include "platform/fs/folder_listing.h"
+#include "platform/fs/natural_sort.h"
 #include "temp_tree.h"
 
 #include <QSet>

@@ -1,5 +1,5 @@
-#include "runtime/fs/native_path.h"
-#include "runtime/runtime_error.h"
+#include "core/native_path.h"
+#include "core/runtime_error.h"
 
 #include <QTemporaryDir>
 #include <fcntl.h>

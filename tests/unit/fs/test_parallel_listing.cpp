@@ -1,5 +1,5 @@
-#include "runtime/fs/folder_listing.h"
-#include "runtime/fs/stat_entries.h"
+#include "platform/fs/folder_listing.h"
+#include "platform/fs/stat_entries.h"
 #include "temp_tree.h"
 
 #include <QSet>

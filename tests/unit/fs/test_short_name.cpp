@@ -1,4 +1,4 @@
-#include "runtime/fs/short_name.h"
+#include "platform/fs/short_name.h"
 #include "temp_tree.h"
 
 #include <QDir>

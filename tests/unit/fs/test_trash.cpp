@@ -1,4 +1,4 @@
-#include "runtime/fs/trash.h"
+#include "platform/fs/trash.h"
 #include "temp_tree.h"
 
 #include <QDateTime>

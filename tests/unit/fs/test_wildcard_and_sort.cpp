@@ -1,6 +1,6 @@
-#include "runtime/fs/folder_listing.h"
-#include "runtime/fs/natural_sort.h"
-#include "runtime/fs/wildcard.h"
+#include "platform/fs/folder_listing.h"
+#include "platform/fs/natural_sort.h"
+#include "platform/fs/wildcard.h"
 #include "temp_tree.h"
 
 #include <QStringList>

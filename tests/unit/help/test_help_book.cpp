@@ -1,6 +1,6 @@
 // Checks the project's own help book in data/help: every reference in its index files and
 // contents page leads to an existing page and anchor.
-#include "runtime/help/help_index.h"
+#include "platform/help/help_index.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "runtime/help/help_index.h"
-#include "runtime/help/keyword_search.h"
+#include "platform/help/help_index.h"
+#include "platform/help/keyword_search.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>

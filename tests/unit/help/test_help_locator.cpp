@@ -1,4 +1,4 @@
-#include "runtime/help/help_locator.h"
+#include "platform/help/help_locator.h"
 
 #include <QCoreApplication>
 #include <QDir>

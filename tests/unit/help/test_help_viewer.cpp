@@ -1,6 +1,6 @@
-#include "runtime/help/book_browser.h"
-#include "runtime/help/help_locator.h"
-#include "runtime/help/help_viewer.h"
+#include "platform/help/book_browser.h"
+#include "platform/help/help_locator.h"
+#include "platform/help/help_viewer.h"
 
 #include <QApplication>
 #include <QKeyEvent>

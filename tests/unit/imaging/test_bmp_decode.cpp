@@ -1,5 +1,5 @@
-#include "runtime/imaging/raster_picture.h"
-#include "runtime/runtime_error.h"
+#include "core/runtime_error.h"
+#include "formats/imaging/raster_picture.h"
 #include "support/image_writers.h"
 
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "runtime/imaging/icon_image.h"
-#include "runtime/imaging/raster_picture.h"
-#include "runtime/runtime_error.h"
+#include "core/runtime_error.h"
+#include "formats/imaging/icon_image.h"
+#include "formats/imaging/raster_picture.h"
 #include "support/image_writers.h"
 
 #include <gtest/gtest.h>

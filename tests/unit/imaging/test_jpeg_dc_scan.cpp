@@ -1,6 +1,6 @@
 // Progressive JPEGs drawn at 1/8 or less come from their first (DC) scan alone.
-#include "runtime/imaging/jpeg_dc_scan.h"
-#include "runtime/imaging/raster_picture.h"
+#include "formats/imaging/jpeg_dc_scan.h"
+#include "formats/imaging/raster_picture.h"
 #include "support/corpus.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "runtime/fs/native_path.h"
-#include "runtime/imaging/raster_picture.h"
-#include "runtime/runtime_error.h"
+#include "core/native_path.h"
+#include "core/runtime_error.h"
+#include "formats/imaging/raster_picture.h"
 #include "support/image_writers.h"
 
 #include <QFile>

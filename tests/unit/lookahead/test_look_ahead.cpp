@@ -1,10 +1,10 @@
 // The look-ahead worker against real files: what it prepares is what drawing would decode, a
 // file changed or gone since is never taken for the prepared one, and all of it holds while
 // the worker runs beside loading and drawing on this thread.
-#include "runtime/fs/native_path.h"
-#include "runtime/imaging/raster_base.h"
-#include "runtime/imaging/raster_picture.h"
-#include "runtime/lookahead/look_ahead.h"
+#include "core/native_path.h"
+#include "formats/imaging/raster_base.h"
+#include "formats/imaging/raster_picture.h"
+#include "lookahead/look_ahead.h"
 
 #include <QDir>
 #include <QFile>

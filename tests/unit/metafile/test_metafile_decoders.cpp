@@ -1,5 +1,5 @@
-#include "runtime/metafile/dib.h"
-#include "runtime/metafile/text_codec.h"
+#include "formats/metafile/dib.h"
+#include "formats/metafile/text_codec.h"
 #include "support/metafile_writers.h"
 
 #include <gtest/gtest.h>

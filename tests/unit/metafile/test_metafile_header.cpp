@@ -1,5 +1,5 @@
-#include "runtime/metafile/metafile_picture.h"
-#include "runtime/runtime_error.h"
+#include "core/runtime_error.h"
+#include "formats/metafile/metafile_picture.h"
 #include "support/metafile_writers.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "runtime/metafile/metafile_picture.h"
+#include "formats/metafile/metafile_picture.h"
 #include "support/metafile_writers.h"
 
 #include <QFontMetricsF>

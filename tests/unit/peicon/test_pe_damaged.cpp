@@ -1,4 +1,4 @@
-#include "runtime/peicon/pe_icon.h"
+#include "formats/peicon/pe_icon.h"
 #include "support/pe_fixtures.h"
 
 #include <QtEndian>

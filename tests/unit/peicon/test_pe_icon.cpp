@@ -1,6 +1,6 @@
-#include "runtime/fs/native_path.h"
-#include "runtime/peicon/large_icon.h"
-#include "runtime/peicon/pe_icon.h"
+#include "core/native_path.h"
+#include "formats/peicon/large_icon.h"
+#include "formats/peicon/pe_icon.h"
 #include "support/pe_fixtures.h"
 
 #include <QFile>

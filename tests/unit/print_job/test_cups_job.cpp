@@ -1,7 +1,7 @@
 // What a print job's state and its queue's state mean for the page just sent. The states a
 // private scheduler produces on purpose (refused, stopped queue, gone) are driven end to end
 // in tests/e2e; here the ones it does not produce on demand.
-#include "runtime/cups_job.h"
+#include "platform/cups_job.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // How often the file list reads its folder, and the drive list's way back to a drive.
 #include "app/module1.h"
-#include "runtime/fs/folder_listing.h"
+#include "platform/fs/folder_listing.h"
 #include "support/app_fixture.h"
 
 #include <QCoreApplication>

@@ -2,8 +2,8 @@
 // nothing, and commands then act only on what the user chose.
 #include "app/module1.h"
 #include "commands/commands.h"
-#include "runtime/basic_types.h"
-#include "runtime/qt_host.h"
+#include "core/basic_types.h"
+#include "platform/qt_host.h"
 #include "support/app_fixture.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // A FAT image mounted through a loop device: listing and attribute texts from the real driver.
 // Skips where mkfs.vfat or mattrib are missing or mounting is refused.
-#include "runtime/fs/file_attributes.h"
-#include "runtime/fs/folder_listing.h"
+#include "platform/fs/file_attributes.h"
+#include "platform/fs/folder_listing.h"
 #include "viewer/panel_text.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 // The View menu: the five attribute options and the short path form.
 #include "app/module1.h"
-#include "runtime/basic_types.h"
+#include "core/basic_types.h"
 #include "support/app_fixture.h"
 
 #include <QDir>

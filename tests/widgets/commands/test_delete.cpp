@@ -2,9 +2,9 @@
 // lose nothing.
 #include "app/module1.h"
 #include "commands_fixture.h"
-#include "runtime/fs/native_path.h"
-#include "runtime/qt_host.h"
-#include "runtime/toolkit_texts.h"
+#include "core/native_path.h"
+#include "platform/qt_host.h"
+#include "platform/toolkit_texts.h"
 
 #include <QAbstractButton>
 #include <QApplication>

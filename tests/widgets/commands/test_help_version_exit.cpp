@@ -2,7 +2,7 @@
 #include "app/frm_menu.h"
 #include "app/module1.h"
 #include "commands_fixture.h"
-#include "runtime/qt_host.h"
+#include "platform/qt_host.h"
 
 #include <QApplication>
 #include <QMainWindow>

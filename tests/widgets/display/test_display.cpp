@@ -1,6 +1,6 @@
 // Choosing a file: the panel's captions, the fit into the display box and what is drawn.
 #include "app/module1.h"
-#include "runtime/basic_types.h"
+#include "core/basic_types.h"
 #include "support/app_fixture.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 // Every file of the shared corpus chosen in the real window: each one displays or takes one of
 // the failure branches, and nothing crashes, hangs or draws beyond the picture's area.
-#include "runtime/load_picture.h"
-#include "runtime/runtime_error.h"
+#include "core/runtime_error.h"
+#include "formats/load_picture.h"
 #include "support/app_fixture.h"
 #include "support/corpus.h"
 

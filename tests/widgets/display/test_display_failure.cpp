@@ -1,6 +1,6 @@
 // When a file cannot be displayed: the three branches by error number, and executables' icons.
 #include "app/module1.h"
-#include "runtime/peicon/pe_icon.h"
+#include "formats/peicon/pe_icon.h"
 #include "support/app_fixture.h"
 #include "support/metafile_writers.h"
 #include "support/pe_fixtures.h"

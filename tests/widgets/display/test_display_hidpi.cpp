@@ -1,7 +1,7 @@
 // The display box on a screen with two device pixels per pixel: pictures are decoded and drawn
 // at the device resolution, so they stay sharp. This binary runs with QT_SCALE_FACTOR=2.
-#include "runtime/imaging/raster_picture.h"
-#include "runtime/screen.h"
+#include "formats/imaging/raster_picture.h"
+#include "platform/screen.h"
 #include "support/app_fixture.h"
 
 #include <QPalette>

@@ -1,7 +1,7 @@
 // Choosing the next file after its neighbour was shown: the display takes the picture decoded
 // ahead when the file is still the one decoded, and otherwise behaves as without look-ahead.
-#include "runtime/imaging/raster_picture.h"
-#include "runtime/lookahead/look_ahead.h"
+#include "formats/imaging/raster_picture.h"
+#include "lookahead/look_ahead.h"
 #include "support/app_fixture.h"
 
 #include <QFile>

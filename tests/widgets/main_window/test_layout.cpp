@@ -1,5 +1,5 @@
 // The main window as laid out: places, sizes, tab order, menus and tooltips at 96 DPI.
-#include "runtime/screen.h"
+#include "platform/screen.h"
 #include "support/app_fixture.h"
 
 #include <QAction>

@@ -1,8 +1,8 @@
 // How control events behave: raised by writes before they return, nested, errors reaching
 // the writer; and Qt-originated ones trapped at the event loop's edge.
-#include "runtime/controls/combo_box.h"
-#include "runtime/controls/file_list.h"
-#include "runtime/runtime_error.h"
+#include "core/runtime_error.h"
+#include "forms/combo_box.h"
+#include "forms/file_list.h"
 #include "support/app_fixture.h"
 
 #include <QWidget>

@@ -1,7 +1,7 @@
 // The state the window starts in, and the help key.
 #include "app/module1.h"
-#include "runtime/app_object.h"
-#include "runtime/basic_types.h"
+#include "core/basic_types.h"
+#include "forms/app_object.h"
 #include "support/app_fixture.h"
 
 #include <QAction>

@@ -1,0 +1,166 @@
+#include "lookahead/look_ahead.h"
+
+#include "core/native_path.h"
+#include "formats/imaging/raster_base.h"
+#include "formats/imaging/raster_picture.h"
+#include "lookahead/file_identity.h"
+
+#include <exception>
+
+namespace zelvia::rt::lookahead {
+
+namespace {
+
+// The shown picture, both neighbours and a step back in each direction.
+constexpr std::size_t kCachedImages = 5;
+
+} // namespace
+
+LookAhead::LookAhead() : cache_(kCachedImages) {}
+
+LookAhead::~LookAhead() {
+    stop();
+}
+
+void LookAhead::stop() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+        pending_.clear();
+    }
+    wake_.notify_all();
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    const std::lock_guard lock(mutex_);
+    stopping_ = false;
+}
+
+void LookAhead::prepareNeighbours(int index, const QString& previous, const QString& next,
+                                  const Placement& placement) {
+    {
+        const std::lock_guard lock(mutex_);
+        keepShown();
+        const bool backwards = index < lastIndex_;
+        lastIndex_ = index;
+        pending_.clear();
+        const QString& first = backwards ? previous : next;
+        const QString& second = backwards ? next : previous;
+        for (const QString* path : {&first, &second}) {
+            if (!path->isEmpty()) {
+                pending_.push_back(Job{*path, placement});
+            }
+        }
+        if (pending_.empty()) {
+            return;
+        }
+        if (!worker_.joinable()) {
+            worker_ = std::thread([this] { run(); });
+        }
+    }
+    wake_.notify_one();
+}
+
+void LookAhead::adopt(const PicturePtr& picture, int fd) {
+    const auto* raster = dynamic_cast<const imaging::RasterPictureBase*>(picture.get());
+    const std::optional<FileIdentity> file = identityOf(fd);
+    if (raster == nullptr || !file) {
+        return;
+    }
+    QImage image = cache_.findAnySize(*file);
+    if (!image.isNull()) {
+        raster->adoptRendered(std::move(image));
+    }
+    const std::lock_guard lock(mutex_);
+    loaded_ = picture;
+    loadedFile_ = *file;
+}
+
+// The picture on show goes into the cache as drawn, so that stepping back needs no decoding
+// and the worker need not prepare it again.
+void LookAhead::keepShown() {
+    const PicturePtr shown = loaded_.lock();
+    const auto* raster = dynamic_cast<const imaging::RasterPictureBase*>(shown.get());
+    if (raster == nullptr) {
+        return;
+    }
+    QImage image = raster->rendered();
+    if (!image.isNull()) {
+        cache_.put(loadedFile_, std::move(image));
+    }
+}
+
+void LookAhead::waitIdle() {
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return pending_.empty() && !busy_; });
+}
+
+void LookAhead::clear() {
+    cache_.clear();
+}
+
+void LookAhead::run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
+        if (stopping_) {
+            return;
+        }
+        const Job job = std::move(pending_.front());
+        pending_.pop_front();
+        busy_ = true;
+        lock.unlock();
+        prepare(job);
+        lock.lock();
+        busy_ = false;
+        if (pending_.empty()) {
+            idle_.notify_all();
+        }
+    }
+}
+
+void LookAhead::prepare(const Job& job) {
+    try {
+        const ReadOnlyFile file(job.path);
+        const std::optional<FileIdentity> before = identityOf(file.fd());
+        if (!before) {
+            return;
+        }
+        const PicturePtr picture = loadRasterPicture(file);
+        const auto* raster = dynamic_cast<const imaging::RasterPictureBase*>(picture.get());
+        if (raster == nullptr || !job.placement.target) {
+            return;
+        }
+        const QRectF target = job.placement.target(
+            picture->naturalSizeTwips(job.placement.twipsPerPixelX, job.placement.twipsPerPixelY));
+        const QSize needed = imaging::neededPixels(target, job.placement.pixelRatio);
+        if (needed.isEmpty() || !cache_.find(*before, needed).isNull()) {
+            return;
+        }
+        QImage image = raster->renderFor(needed);
+        // Written to while being read: the image may mix old and new, so it is not kept.
+        if (identityOf(file.fd()) == before) {
+            cache_.put(*before, std::move(image));
+        }
+    } catch (const std::exception&) {
+        // Not kept: choosing the file loads it as usual and reports what is wrong.
+    }
+}
+
+namespace {
+bool g_off = false;
+} // namespace
+
+void switchOff() {
+    g_off = true;
+}
+
+LookAhead* shared() {
+    if (g_off) {
+        return nullptr;
+    }
+    static LookAhead instance;
+    return &instance;
+}
+
+} // namespace zelvia::rt::lookahead
