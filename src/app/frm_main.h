@@ -4,6 +4,7 @@
 #include "forms/drive_list.h"
 #include "forms/file_list.h"
 #include "forms/folder_list.h"
+#include "forms/folder_model.h"
 #include "forms/form.h"
 #include "forms/label.h"
 #include "forms/menu_item.h"
@@ -36,6 +37,8 @@ public:
     rt::Label lblWidth;
     rt::PictureBox picOut;
     rt::Frame Frame2;
+    // What the folder and file lists show; both read the folder through it.
+    rt::FolderModel folderContents;
     rt::FileList picFil;
     rt::FolderList picDir;
     rt::DriveList picDrv;

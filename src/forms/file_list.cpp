@@ -1,15 +1,12 @@
 #include "forms/file_list.h"
 
-#include "core/runtime_error.h"
 #include "forms/file_list_model.h"
-#include "forms/listing_handoff.h"
-#include "platform/fs/folder_listing.h"
+#include "forms/folder_model.h"
 
 #include <QEvent>
 #include <QFocusEvent>
 #include <QItemSelectionModel>
 #include <QListView>
-#include <QTimer>
 
 namespace zelvia::rt {
 
@@ -44,10 +41,9 @@ protected:
 
 } // namespace
 
-FileList::FileList(QWidget* parent)
-    : Control(new FileListView(parent)), view_(static_cast<QListView*>(widget())),
-      model_(new FileListModel(view_)) {
-    view_->setModel(model_);
+FileList::FileList(QWidget* parent, FolderModel& model)
+    : Control(new FileListView(parent)), view_(static_cast<QListView*>(widget())), model_(model) {
+    view_->setModel(model_.files());
     view_->setUniformItemSizes(true);
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -56,20 +52,14 @@ FileList::FileList(QWidget* parent)
     view_->setAccessibleName(QStringLiteral("ファイル一覧"));
     watchMouse(view_->viewport(), 1.0, 1.0, Release::PassOn);
     ignoreRightPress(view_->viewport());
-    view_->viewport()->installEventFilter(new BeforePaint(view_, [this] { ensureListed(); }));
     // A click, a key that moves the selection or type-ahead selects a row; that choice is the
     // Click. Focus and re-reads only move or clear the current row, which raises nothing.
     QObject::connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, view_,
                      [this](const QItemSelection& selected, const QItemSelection&) {
-                         if (rereading_ || selected.isEmpty()) {
-                             return;
+                         if (!choosing_ && !selected.isEmpty()) {
+                             userChose(selected.indexes().first().row());
                          }
-                         runGuarded([this] { Click.raise(); });
                      });
-}
-
-FileList::~FileList() {
-    ListingHandoff::instance().forget(this);
 }
 
 void FileList::setPath(const QString& path) {
@@ -108,97 +98,73 @@ void FileList::setReadOnly(Boolean on) {
 }
 
 void FileList::Refresh() {
-    invalidate();
+    model_.markFilesOutOfDate();
 }
 
 void FileList::invalidate() {
-    ListingHandoff::instance().fileListPending(this, path_, [this] { ensureListed(); });
-    if (!stale_) {
-        stale_ = true;
-        // Left to itself, the list is brought up to date once the current action is over.
-        QTimer::singleShot(0, view_, [this] { ensureListed(); });
-    }
+    ListFlags flags;
+    flags.normal = normal_ != False;
+    flags.archive = archive_ != False;
+    flags.system = system_ != False;
+    flags.hidden = hidden_ != False;
+    flags.readOnly = readOnly_ != False;
+    model_.setFileQuery(path_, pattern_, flags);
 }
 
-void FileList::ensureListed() const {
-    if (stale_) {
-        stale_ = false;
-        ListingHandoff::instance().fileListDone(this);
-        reread();
-    }
-}
-
-void FileList::reread() const {
-    ++listings_;
-    std::vector<QString> names;
-    if (!path_.isEmpty()) {
-        ListFlags flags;
-        flags.normal = normal_ != False;
-        flags.archive = archive_ != False;
-        flags.system = system_ != False;
-        flags.hidden = hidden_ != False;
-        flags.readOnly = readOnly_ != False;
-        try {
-            // The folder list may be waiting for this very folder's subfolders.
-            ListingHandoff& handoff = ListingHandoff::instance();
-            std::vector<ListedFile> files;
-            if (handoff.wantsSubfolders(path_)) {
-                FolderContents contents = listFolder(path_, pattern_, flags);
-                files = std::move(contents.files);
-                handoff.deliver(path_, std::move(contents.subfolders));
-            } else {
-                files = listFiles(path_, pattern_, flags);
-            }
-            names.reserve(files.size());
-            for (ListedFile& f : files) {
-                names.push_back(std::move(f.name));
-            }
-        } catch (const RuntimeError&) {
-            // A folder that cannot be read (no permission, medium gone, deleted while open)
-            // simply lists nothing; the folder list stays usable.
-            names.clear();
+void FileList::userChose(int row) {
+    if (model_.filesOutOfDate()) {
+        // The rows on screen predate the last write. The user aimed at the file shown there,
+        // which the new list holds at another row or not at all: never take the file that now
+        // sits at that row.
+        const QString name = model_.files()->nameAt(row);
+        model_.update();
+        row = model_.files()->rowOf(name);
+        if (row < 0) {
+            return;
         }
+        choosing_ = true;
+        view_->selectionModel()->setCurrentIndex(model_.files()->index(row),
+                                                 QItemSelectionModel::ClearAndSelect);
+        choosing_ = false;
     }
-    rereading_ = true;
-    model_->setNames(std::move(names));
-    view_->selectionModel()->clear();
-    rereading_ = false;
+    runGuarded([this] { Click.raise(); });
 }
 
-QString FileList::FileName() const {
-    ensureListed();
+std::uint64_t FileList::listingCount() const {
+    return model_.fileListings();
+}
+
+QString FileList::FileName() {
     const int row = ListIndex();
-    return row >= 0 ? model_->nameAt(row) : QString();
+    return row >= 0 ? model_.files()->nameAt(row) : QString();
 }
 
-std::int32_t FileList::ListCount() const {
-    ensureListed();
-    return model_->rowCount();
+std::int32_t FileList::ListCount() {
+    model_.update();
+    return model_.files()->rowCount();
 }
 
-std::int32_t FileList::ListIndex() const {
-    ensureListed();
+std::int32_t FileList::ListIndex() {
+    model_.update();
     const QModelIndexList selected = view_->selectionModel()->selectedRows();
     return selected.isEmpty() ? -1 : selected.first().row();
 }
 
 void FileList::setListIndex(std::int32_t index) {
-    ensureListed();
-    rereading_ = true;
+    choosing_ = true;
     if (index < 0 || index >= ListCount()) {
         view_->selectionModel()->clear();
     } else {
-        const QModelIndex idx = model_->index(index);
+        const QModelIndex idx = model_.files()->index(index);
         view_->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect);
         view_->scrollTo(idx);
     }
-    rereading_ = false;
+    choosing_ = false;
     Click.raise();
 }
 
-QString FileList::List(std::int32_t index) const {
-    ensureListed();
-    return index >= 0 && index < ListCount() ? model_->nameAt(index) : QString();
+QString FileList::List(std::int32_t index) {
+    return index >= 0 && index < ListCount() ? model_.files()->nameAt(index) : QString();
 }
 
 } // namespace zelvia::rt

@@ -9,17 +9,16 @@ class QListView;
 
 namespace zelvia::rt {
 
-class FileListModel;
+class FolderModel;
 
-// The file list: the files of one folder that match a pattern and the attribute flags.
-// Writing Path, Pattern or a flag makes the list out of date and leaves no entry selected; the
-// folder is read again before the list is next read or painted, so that ListCount just after
-// a write counts the new list while a run of writes lists the folder once.
+// The file list: the files of one folder that match a pattern and the attribute flags, as the
+// folder model reads them. Writing Path, Pattern or a flag makes the list out of date and leaves
+// no entry selected; each read of the entries brings it up to date first, so that ListCount
+// just after a write counts the new list while a run of writes lists the folder once.
 // Every change of the selected entry by the user (mouse or keyboard) raises Click.
 class FileList final : public Control {
 public:
-    explicit FileList(QWidget* parent);
-    ~FileList() override;
+    FileList(QWidget* parent, FolderModel& model);
 
     [[nodiscard]] const QString& Path() const { return path_; }
     void setPath(const QString& path);
@@ -38,31 +37,31 @@ public:
     void setReadOnly(Boolean on);
 
     // The selected entry's name (no folder part), or "" when none is selected.
-    [[nodiscard]] QString FileName() const;
-    [[nodiscard]] std::int32_t ListCount() const;
-    [[nodiscard]] std::int32_t ListIndex() const;
+    [[nodiscard]] QString FileName();
+    [[nodiscard]] std::int32_t ListCount();
+    [[nodiscard]] std::int32_t ListIndex();
     // Selects an entry (or none with -1) and raises Click, as a choice by the user does.
     void setListIndex(std::int32_t index);
-    [[nodiscard]] QString List(std::int32_t index) const;
+    [[nodiscard]] QString List(std::int32_t index);
 
     // Re-reads the folder with the current pattern and flags.
     void Refresh();
 
     // How many times this list has read its folder.
-    [[nodiscard]] std::uint64_t listingCount() const { return listings_; }
+    [[nodiscard]] std::uint64_t listingCount() const;
 
     [[nodiscard]] QListView* view() const { return view_; }
 
     Event<> Click;
 
 private:
-    // Marks the list out of date; it is read again on the next read, paint or event-loop turn.
+    // Hands the folder, pattern and flags to the model, which reads them again later.
     void invalidate();
-    void ensureListed() const;
-    void reread() const;
+    // The user chose `row` of the rows on screen.
+    void userChose(int row);
 
     QListView* view_;
-    FileListModel* model_;
+    FolderModel& model_;
     QString path_;
     QString pattern_ = QStringLiteral("*.*");
     Boolean normal_ = True;
@@ -70,9 +69,7 @@ private:
     Boolean system_ = False;
     Boolean hidden_ = False;
     Boolean readOnly_ = False;
-    mutable bool rereading_ = false;
-    mutable bool stale_ = false;
-    mutable std::uint64_t listings_ = 0;
+    bool choosing_ = false;
 };
 
 } // namespace zelvia::rt

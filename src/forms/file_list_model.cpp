@@ -2,12 +2,19 @@
 
 #include "core/native_path.h"
 
+#include <algorithm>
+
 namespace zelvia::rt {
 
 void FileListModel::setNames(std::vector<QString> names) {
     beginResetModel();
     names_ = std::move(names);
     endResetModel();
+}
+
+int FileListModel::rowOf(const QString& name) const {
+    const auto found = std::find(names_.begin(), names_.end(), name);
+    return found == names_.end() ? -1 : static_cast<int>(found - names_.begin());
 }
 
 int FileListModel::rowCount(const QModelIndex& parent) const {

@@ -15,6 +15,8 @@ public:
 
     void setNames(std::vector<QString> names);
     [[nodiscard]] const QString& nameAt(int row) const { return names_[static_cast<size_t>(row)]; }
+    // The row of the entry named `name`, or -1.
+    [[nodiscard]] int rowOf(const QString& name) const;
 
     [[nodiscard]] int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     [[nodiscard]] QVariant data(const QModelIndex& index, int role) const override;

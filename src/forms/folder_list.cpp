@@ -3,24 +3,17 @@
 #include "core/native_path.h"
 #include "core/runtime_error.h"
 #include "forms/drive_list.h"
-#include "forms/listing_handoff.h"
-#include "platform/fs/folder_listing.h"
+#include "forms/folder_model.h"
 
-#include <QApplication>
-#include <QDir>
 #include <QKeyEvent>
 #include <QListView>
 #include <QStandardItemModel>
-#include <QStyle>
-#include <QTimer>
 #include <cerrno>
 #include <dirent.h>
 
 namespace zelvia::rt {
 
 namespace {
-
-constexpr int kPathRole = Qt::UserRole + 1;
 
 // Raises 53 when the folder is gone and 75 when it cannot be read.
 void requireReadableFolder(const QString& folder) {
@@ -59,10 +52,6 @@ QString parentOf(const QString& folder) {
     return slash <= 0 ? QStringLiteral("/") : folder.left(slash);
 }
 
-QString joinPath(const QString& folder, const QString& name) {
-    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
-}
-
 // Enter in the folder list opens the current entry, as a double-click does.
 class EnterFilter final : public QObject {
 public:
@@ -87,26 +76,27 @@ private:
 
 } // namespace
 
-FolderList::FolderList(QWidget* parent)
-    : Control(new QListView(parent)), view_(static_cast<QListView*>(widget())),
-      model_(new QStandardItemModel(view_)) {
-    view_->setModel(model_);
+FolderList::FolderList(QWidget* parent, FolderModel& model)
+    : Control(new QListView(parent)), view_(static_cast<QListView*>(widget())), model_(model) {
+    view_->setModel(model_.folders());
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view_->setFocusPolicy(Qt::StrongFocus);
     view_->setAccessibleName(QStringLiteral("フォルダ一覧"));
     watchMouse(view_->viewport(), 1.0, 1.0, Release::PassOn);
     ignoreRightPress(view_->viewport());
-    QObject::connect(view_, &QAbstractItemView::doubleClicked, view_,
-                     [this](const QModelIndex& index) { openEntry(index.row()); });
-    view_->viewport()->installEventFilter(new BeforePaint(view_, [this] { ensureBuilt(); }));
+    QObject::connect(&model_, &FolderModel::foldersListed, view_, [this] {
+        view_->setCurrentIndex(model_.folders()->index(model_.openFolderRow(), 0));
+    });
+    // The folder opened is the one shown in the row the user aimed at, also when the rows on
+    // screen are about to be replaced by those of a folder opened just before.
+    QObject::connect(
+        view_, &QAbstractItemView::doubleClicked, view_,
+        [this](const QModelIndex& index) { openChosen(model_.folderAt(index.row())); });
     view_->installEventFilter(new EnterFilter(view_, [this] {
-        openEntry(view_->currentIndex().isValid() ? view_->currentIndex().row() : -1);
+        const QModelIndex current = view_->currentIndex();
+        openChosen(current.isValid() ? model_.folderAt(current.row()) : QString());
     }));
-}
-
-FolderList::~FolderList() {
-    ListingHandoff::instance().forget(this);
 }
 
 QString FolderList::folderForDrive(const QString& root) const {
@@ -155,18 +145,21 @@ void FolderList::setInitialPath(const QString& folder) {
 }
 
 void FolderList::openEntry(std::int32_t index) {
-    ensureBuilt();
-    if (index < 0 || index >= model_->rowCount()) {
+    openChosen(List(index));
+}
+
+void FolderList::openChosen(const QString& folder) {
+    if (folder.isEmpty()) {
         return;
     }
-    const QString folder = model_->item(index)->data(kPathRole).toString();
     runGuarded([&] {
         try {
             requireReadableFolder(folder);
         } catch (const RuntimeError& e) {
             if (e.number() == err::FileNotFound) {
                 // Removed behind our back: show what is there now and stay.
-                rebuild(std::nullopt);
+                model_.markFoldersOutOfDate();
+                model_.update();
                 return;
             }
             // Unreadable folders still open; they just list nothing.
@@ -185,81 +178,21 @@ void FolderList::open(const QString& folder) {
     if (canList(folder)) {
         lastFolderOfDrive_[root_] = folder;
     }
-    ListingHandoff::instance().awaitSubfolders(this, folder);
-    if (!stale_) {
-        stale_ = true;
-        QTimer::singleShot(0, view_, [this] { ensureBuilt(); });
-    }
+    model_.setOpenFolder(path_, root_);
 }
 
-void FolderList::ensureBuilt() const {
-    if (stale_) {
-        stale_ = false;
-        rebuild(ListingHandoff::instance().takeSubfolders(this, path_));
-    }
+std::int32_t FolderList::ListCount() {
+    model_.update();
+    return model_.folders()->rowCount();
 }
 
-void FolderList::rebuild(std::optional<std::vector<QString>> subfolders) const {
-    model_->clear();
-    if (path_.isEmpty()) {
-        return;
-    }
-    const QStyle* style = QApplication::style();
-    const QIcon openIcon = style->standardIcon(QStyle::SP_DirOpenIcon);
-    const QIcon closedIcon = style->standardIcon(QStyle::SP_DirClosedIcon);
-    const QString& root = root_;
-
-    // The chain from the drive's root down to the open folder.
-    QStringList chain;
-    for (QString f = path_;; f = parentOf(f)) {
-        chain.prepend(f);
-        if (f == root || f == QLatin1String("/")) {
-            break;
-        }
-    }
-    int depth = 0;
-    auto add = [&](const QString& folder, const QIcon& icon, int level) {
-        const QString name =
-            folder == chain.first() ? folder : folder.mid(folder.lastIndexOf(QLatin1Char('/')) + 1);
-        QString shown = displayFileName(name);
-        shown.replace(QLatin1Char('\n'), QChar(0x21B5));
-        auto* item =
-            new QStandardItem(icon, QString(qsizetype{level} * 2, QLatin1Char(' ')) + shown);
-        item->setData(folder, kPathRole);
-        item->setData(shown, Qt::AccessibleTextRole);
-        model_->appendRow(item);
-    };
-    for (const QString& f : chain) {
-        add(f, openIcon, depth++);
-    }
-    const int current = model_->rowCount() - 1;
-    if (!subfolders) {
-        try {
-            subfolders = listSubfolders(path_);
-        } catch (const RuntimeError&) {
-            subfolders.emplace();
-        }
-    }
-    for (const QString& name : *subfolders) {
-        add(joinPath(path_, name), closedIcon, depth);
-    }
-    view_->setCurrentIndex(model_->index(current, 0));
+QString FolderList::List(std::int32_t index) {
+    model_.update();
+    return model_.folderAt(index);
 }
 
-std::int32_t FolderList::ListCount() const {
-    ensureBuilt();
-    return model_->rowCount();
-}
-
-QString FolderList::List(std::int32_t index) const {
-    ensureBuilt();
-    return index >= 0 && index < model_->rowCount()
-               ? model_->item(index)->data(kPathRole).toString()
-               : QString();
-}
-
-std::int32_t FolderList::ListIndex() const {
-    ensureBuilt();
+std::int32_t FolderList::ListIndex() {
+    model_.update();
     return view_->currentIndex().isValid() ? view_->currentIndex().row() : -1;
 }
 

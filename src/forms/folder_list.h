@@ -3,23 +3,20 @@
 #include "forms/control.h"
 
 #include <map>
-#include <optional>
-#include <vector>
 
 class QListView;
-class QStandardItemModel;
 
 namespace zelvia::rt {
 
 class DriveList;
+class FolderModel;
 
 // The folder list: the ancestors of the open folder from its drive's root down, the open folder
-// and its subfolders one level deeper, each indented. Double-click or Enter opens a folder.
-// Writing Path raises Change before it returns.
+// and its subfolders one level deeper, each indented, as the folder model reads them.
+// Double-click or Enter opens a folder. Writing Path raises Change before it returns.
 class FolderList final : public Control {
 public:
-    explicit FolderList(QWidget* parent);
-    ~FolderList() override;
+    FolderList(QWidget* parent, FolderModel& model);
 
     [[nodiscard]] const QString& Path() const { return path_; }
     // `value` is a folder path or a drive name. A drive name opens that drive's current folder:
@@ -38,9 +35,9 @@ public:
     // its root folder and names the drive that holds a folder. Without one, "/" is the only root.
     void setDrives(const DriveList& drives) { drives_ = &drives; }
 
-    [[nodiscard]] std::int32_t ListCount() const;
-    [[nodiscard]] QString List(std::int32_t index) const;
-    [[nodiscard]] std::int32_t ListIndex() const;
+    [[nodiscard]] std::int32_t ListCount();
+    [[nodiscard]] QString List(std::int32_t index);
+    [[nodiscard]] std::int32_t ListIndex();
     // Opens the folder shown at `index`, as a double-click does.
     void openEntry(std::int32_t index);
 
@@ -50,20 +47,17 @@ public:
 
 private:
     void open(const QString& folder);
-    // The entries are built again before the list is next read or painted; the subfolders come
-    // from the file list's pass over the same folder when there is one.
-    void ensureBuilt() const;
-    void rebuild(std::optional<std::vector<QString>> subfolders) const;
+    // Opens a folder the user chose from the rows on screen.
+    void openChosen(const QString& folder);
     // The folder a return to the drive at `root` opens.
     [[nodiscard]] QString folderForDrive(const QString& root) const;
 
     QListView* view_;
-    QStandardItemModel* model_;
+    FolderModel& model_;
     QString path_;
     QString root_;
     const DriveList* drives_ = nullptr;
     std::map<QString, QString> lastFolderOfDrive_;
-    mutable bool stale_ = false;
 };
 
 } // namespace zelvia::rt

@@ -5,6 +5,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QKeyEvent>
+#include <QListView>
+#include <QMouseEvent>
 #include <dirent.h>
 #include <functional>
 #include <linux/capability.h>
@@ -220,4 +223,48 @@ TEST_F(DrivesAndListingsTest, AVanishedStartDriveIsReportedOnceMoreAndNotChosen)
     EXPECT_EQ(messages(), (QStringList{kDiskError, kDiskError}));
     EXPECT_EQ(f.picDrv.Drive(), QStringLiteral("/"));
     EXPECT_EQ(f.picDir.Path(), QStringLiteral("/"));
+}
+
+// Input already queued when a folder or filter change is handled acts on the entry it was aimed
+// at in the rows then on screen, or on nothing; never on what the new list holds at that row.
+TEST_F(DrivesAndListingsTest, InputQueuedBehindAChangeActsOnTheEntryItWasAimedAt) {
+    mkdir(rootPath() + QStringLiteral("/a"));
+    mkdir(rootPath() + QStringLiteral("/b/deeper"));
+    for (const char* name : {"a.bmp", "c.bmp", "d.bmp"}) {
+        saveImage(QString::fromLatin1(name), test::testImage(8, 8), "BMP");
+    }
+    writeFile(QStringLiteral("b.gif"), "x");
+    start();
+    frmMain& f = form();
+    QCoreApplication::processEvents();
+    // A click on a file, then a filter that keeps it at another row or drops it.
+    struct Case {
+        int row;
+        QString shown;
+    };
+    for (const Case& c : {Case{1, QString()}, Case{2, QStringLiteral("c.bmp")}}) {
+        f.picComb.setListIndex(0);
+        ASSERT_EQ(f.picFil.ListCount(), 4);
+        QCoreApplication::processEvents();
+        QListView* files = f.picFil.view();
+        const QPoint at = files->visualRect(files->model()->index(c.row, 0)).center();
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QCoreApplication::postEvent(files->viewport(),
+                                        new QMouseEvent(type, at, files->mapToGlobal(at),
+                                                        Qt::LeftButton, Qt::LeftButton, {}));
+        }
+        f.picComb.setListIndex(2); // *.BMP: d.bmp moves up to row 2
+        QCoreApplication::processEvents();
+        EXPECT_EQ(f.picFil.FileName(), c.shown);
+        EXPECT_EQ(f.lblFileName.Caption(), QStringLiteral("ファイル名：") + c.shown);
+    }
+    // Enter twice on "b": the second Enter meets the rows of the folder that still show "b".
+    QListView* dirs = f.picDir.view();
+    dirs->setCurrentIndex(dirs->model()->index(f.picDir.ListCount() - 1, 0));
+    for (int i = 0; i < 2; ++i) {
+        QCoreApplication::postEvent(dirs, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, {}));
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.picDir.Path(), rootPath() + QStringLiteral("/b"));
+    EXPECT_TRUE(messages().isEmpty()) << messages().join(QLatin1Char('\n')).toStdString();
 }
