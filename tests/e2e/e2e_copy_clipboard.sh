@@ -5,7 +5,7 @@
 set -uo pipefail
 ZELVIA=$1
 X11_CLOSE=$2
-MODE=$3 # f3 or popup
+MODE=$3 # f3, popup, or overwrite: F3 after the shown file was overwritten in place
 source "$(dirname "$0")/lib.sh"
 need xclip identify convert timeout
 
@@ -19,6 +19,32 @@ click_at 200 128 1
 case "$MODE" in
 f3)
     xdotool key F3
+    ;;
+overwrite)
+    # Saved in place, as many editors do: same inode, other picture. What was shown is gone,
+    # so Copy must refuse with its own message and leave the clipboard alone.
+    convert -size 60x40 xc:'#0000ff' BMP3:"$WORK/blue.bmp" || fail "cannot make the picture"
+    cat "$WORK/blue.bmp" >"$WORK/start/red.bmp"
+    xdotool key F3
+    box=""
+    for _ in $(seq 50); do
+        box=$(xdotool getactivewindow 2>/dev/null)
+        [[ -n "$box" && "$box" != "$WINDOW" ]] && break
+        box=""
+        sleep 0.1
+    done
+    [[ -n "$box" ]] || fail "F3 after the overwrite showed no message"
+    sleep 0.3
+    name=$(xdotool getwindowname "$box")
+    [[ "$name" == "クリップボードエラー" ]] || fail "expected the box クリップボードエラー, got '$name'"
+    xdotool key Return
+    sleep 0.5
+    if targets=$(timeout 5 xclip -selection clipboard -t TARGETS -o 2>/dev/null); then
+        ! grep -qx 'image/png' <<<"$targets" || fail "a picture reached the clipboard"
+    fi
+    close_app
+    echo "PASS"
+    exit 0
     ;;
 popup)
     # The display box spans (0, 104) to (169, 273); its centre opens the popup.

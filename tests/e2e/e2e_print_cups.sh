@@ -9,6 +9,8 @@
 #   vanished  the scheduler ends while the dialog is open: the printer error
 #   nocups    no scheduler at all: the dialog still prints to a PDF file
 #   noqueue   a scheduler without queues: the same
+#   overwritten the file is saved over in place while the dialog is open: the printer error,
+#             nothing queued
 set -uo pipefail
 ZELVIA=$1
 X11_CLOSE=$2
@@ -143,6 +145,14 @@ cancel)
     sleep 1
     [[ "$(xdotool getactivewindow)" == "$WINDOW" ]] || fail "something else opened"
     [[ -z "$(cups_jobs all)" ]] || fail "a job was sent: $(cups_jobs all)"
+    expect_nothing_queued
+    ;;
+overwritten)
+    convert -size 60x40 xc:'#0000ff' BMP3:"$WORK/blue.bmp" || fail "cannot make the picture"
+    cat "$WORK/blue.bmp" >"$WORK/start/red.bmp"
+    xdotool key Return
+    expect_printer_error
+    sleep 1
     expect_nothing_queued
     ;;
 rejecting | stopped)

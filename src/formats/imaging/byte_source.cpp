@@ -32,9 +32,11 @@ private:
     QByteArray bytes_;
 };
 
+// Reads the file the picture was loaded from, and refuses once it is no longer that file:
+// bytes of a later content must never be decoded under the first one's header.
 class FileSource final : public ByteSource {
 public:
-    FileSource(int fd, qint64 size) : fd_(fd), size_(size) {}
+    FileSource(int fd, qint64 size, const FileStamp& stamp) : fd_(fd), size_(size), stamp_(stamp) {}
     ~FileSource() override { ::close(fd_); }
 
     [[nodiscard]] qint64 size() const override { return size_; }
@@ -43,12 +45,18 @@ public:
         if (offset < 0 || length <= 0 || offset >= size_) {
             return {};
         }
-        return preadFully(fd_, offset, std::min(length, size_ - offset));
+        QByteArray bytes = preadFully(fd_, offset, std::min(length, size_ - offset));
+        // Checked after the read: a write that began before it has already moved the times.
+        if (!stillHolds(fd_, stamp_)) {
+            throw RuntimeError(err::PathAccess, "the file changed since it was loaded");
+        }
+        return bytes;
     }
 
 private:
     int fd_;
     qint64 size_;
+    FileStamp stamp_;
 };
 
 } // namespace
@@ -62,7 +70,7 @@ ByteSourcePtr fileSource(const ReadOnlyFile& file) {
     if (fd < 0) {
         throw RuntimeError(err::PathAccess);
     }
-    return std::make_shared<FileSource>(fd, file.size());
+    return std::make_shared<FileSource>(fd, file.size(), file.stamp());
 }
 
 std::optional<QByteArray> readExactly(const ByteSource& source, std::uint64_t offset,

@@ -9,6 +9,7 @@
 #include <array>
 #include <csetjmp>
 #include <cstdio>
+#include <exception>
 #include <vector>
 // clang-format off: jpeglib.h needs stdio first
 #include <jerror.h>
@@ -173,14 +174,22 @@ struct SourceManager {
     ChunkReader* reader = nullptr;
     std::array<JOCTET, 65536> buffer{};
     bool ended = false;
+    std::exception_ptr failure; // a read that failed, raised again once libjpeg is left
 };
 
 void initSource(j_decompress_ptr /*cinfo*/) {}
 
 boolean fillInputBuffer(j_decompress_ptr cinfo) {
     auto* src = reinterpret_cast<SourceManager*>(cinfo->src);
-    const qint64 got =
-        src->reader->read(src->buffer.data(), static_cast<qint64>(src->buffer.size()));
+    qint64 got = 0;
+    try {
+        got = src->reader->read(src->buffer.data(), static_cast<qint64>(src->buffer.size()));
+    } catch (const RuntimeError&) {
+        src->failure = std::current_exception();
+    }
+    if (src->failure) {
+        errorExit(reinterpret_cast<j_common_ptr>(cinfo));
+    }
     if (got <= 0) {
         // Data ending early: an end marker, so what was decoded stays usable.
         WARNMS(cinfo, JWRN_JPEG_EOF);
@@ -226,6 +235,8 @@ struct JpegRun {
     bool cmyk = false;
     bool adobe = false;
     int stopAfter = 0; // rows after which the caller needs no more
+    QSize loaded;      // the size the picture was loaded with
+    bool otherSize = false;
 };
 
 void deliverRow(JpegRun& run, RowSink& sink) {
@@ -255,6 +266,12 @@ void deliverRow(JpegRun& run, RowSink& sink) {
 void decodeRows(JpegRun& run, RowSink& sink, unsigned scale) {
     j_decompress_ptr cinfo = &run.cinfo;
     jpeg_read_header(cinfo, TRUE);
+    if (QSize(static_cast<int>(cinfo->image_width), static_cast<int>(cinfo->image_height)) !=
+        run.loaded) {
+        // Not the picture that was loaded: its rows would not fill the image made for it.
+        run.otherSize = true;
+        errorExit(reinterpret_cast<j_common_ptr>(cinfo));
+    }
     cinfo->scale_num = scale;
     cinfo->scale_denom = 8;
     run.cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
@@ -378,6 +395,7 @@ private:
         auto run = std::make_unique<JpegRun>();
         run->adobe = header_.adobe;
         run->stopAfter = lastRow + 1;
+        run->loaded = pixelSize();
         run->cinfo.err = jpeg_std_error(&run->error.pub);
         run->error.pub.error_exit = errorExit;
         run->error.pub.output_message = silentOutput;
@@ -400,6 +418,12 @@ private:
         const bool memory = failure == JERR_OUT_OF_MEMORY || failure == JERR_NO_BACKING_STORE;
         const std::string message = failure != 0 ? describe(run->cinfo) : std::string();
         jpeg_destroy_decompress(&run->cinfo);
+        if (run->source.failure) {
+            std::rethrow_exception(run->source.failure);
+        }
+        if (run->otherSize) {
+            throw RuntimeError(err::PathAccess, "the JPEG frame is not the one loaded");
+        }
         if (memory) {
             throw RuntimeError(err::TooLarge, "JPEG decoder memory limit: " + message);
         }

@@ -19,14 +19,6 @@ namespace zelvia::rt {
 
 namespace {
 
-// Reading DOS attributes costs one or more system calls per file (an extended attribute, or
-// open + ioctl + close on FAT), as much again as the listing's own fstatat. One rule for every
-// source: folders up to this size are read in full; in larger ones the first files in
-// directory order decide, and when none of them has a bit that can change the listing, the
-// rest are not asked either.
-constexpr std::size_t ReadAllDosBitsUpTo = 4096;
-constexpr std::size_t DosBitsSample = 512;
-
 std::uint64_t g_passes = 0;
 
 class OpenFolder {
@@ -233,25 +225,25 @@ std::vector<ListedFile> listIn(const QString& folder, const QString& pattern, Li
         }
     }
 
-    DosBitsSource source = dosBitsSourceForFolder(dir.fd());
-    const bool sampleOnly = files.size() > ReadAllDosBitsUpTo;
-    bool anyDosBits = false;
+    // Every file's own DOS bits: a hidden or system file may sit anywhere in a folder.
+    std::vector<const char*> fileNames;
+    fileNames.reserve(files.size());
+    for (const std::size_t k : files) {
+        fileNames.push_back(cNames[k]);
+    }
+    const std::vector<quint32> dosBits = readDosBitsOf(
+        dir.fd(), dir.path(), fileNames, dosBitsSourceForFolder(dir.fd()), listingThreads());
     NaturalOrder order;
     order.reserve(files.size(), pending.raw.size());
     std::vector<ListedFile> found; // in the order met, so the names are read in memory order
     found.reserve(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
         const Pending::Entry& e = pending.entries[files[i]];
-        if (sampleOnly && i == DosBitsSample && !anyDosBits) {
-            source = DosBitsSource::None;
-        }
-        const QByteArray raw = rawView(pending.bytesOf(e)); // NUL-terminated in the buffer
+        const QByteArray raw = rawView(pending.bytesOf(e));
         DosBitsSource none = DosBitsSource::None;
-        quint32 attributes = fileAttributesAt(dir.fd(), dir.path(), raw, modes[files[i]], none);
-        if (const auto dos = readDosBits(dir.fd(), dir.path(), raw, source)) {
-            anyDosBits = anyDosBits || dosBitsMatter(*dos, flags);
-            attributes |= *dos & (attr::Hidden | attr::System | attr::Archive);
-        }
+        const quint32 attributes =
+            fileAttributesAt(dir.fd(), dir.path(), raw, modes[files[i]], none) |
+            (dosBits[i] & (attr::Hidden | attr::System | attr::Archive));
         if (isListed(attributes, flags)) {
             pending.addTo(order, e);
             found.push_back({pending.nameOf(e), attributes});

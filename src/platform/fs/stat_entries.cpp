@@ -1,5 +1,7 @@
 #include "platform/fs/stat_entries.h"
 
+#include "platform/fs/file_attributes.h"
+
 #include <algorithm>
 #include <atomic>
 #include <sys/stat.h>
@@ -12,15 +14,33 @@ namespace {
 
 // Below this many names per thread, starting a thread costs more than it saves.
 constexpr std::size_t NamesPerThread = 2048;
+// Reading DOS bits costs several system calls a name (open, ioctl and close on FAT), so
+// smaller shares already pay for a thread.
+constexpr std::size_t DosNamesPerThread = 256;
 constexpr unsigned MaxThreads = 4;
 
 std::atomic<unsigned> g_threads{0}; // 0: not set, use the machine's cores
 
-void statRange(int dirFd, const std::vector<const char*>& names, std::vector<unsigned>& modes,
-               std::size_t from, std::size_t to) {
-    for (std::size_t i = from; i < to; ++i) {
-        struct stat st {};
-        modes[i] = ::fstatat(dirFd, names[i], &st, 0) == 0 ? static_cast<unsigned>(st.st_mode) : 0;
+// Runs work(from, to) over [0, n) in up to `threads` parts of at least `perThread` names; the
+// calling thread takes the first part, helpers the others.
+template <typename Work>
+void inParts(std::size_t n, unsigned threads, std::size_t perThread, const Work& work) {
+    const std::size_t useful = std::max<std::size_t>(1, n / perThread);
+    const auto parts = std::min<std::size_t>({std::max(threads, 1U), useful, MaxThreads});
+    std::vector<std::thread> helpers;
+    helpers.reserve(parts);
+    for (std::size_t p = 1; p < parts; ++p) {
+        const std::size_t from = n * p / parts;
+        const std::size_t to = n * (p + 1) / parts;
+        try {
+            helpers.emplace_back([&work, from, to] { work(from, to); });
+        } catch (const std::system_error&) {
+            work(from, to); // no thread to be had
+        }
+    }
+    work(0, n / parts);
+    for (std::thread& t : helpers) {
+        t.join();
     }
 }
 
@@ -41,26 +61,32 @@ void setListingThreads(unsigned threads) {
 std::vector<unsigned> statEntries(int dirFd, const std::vector<const char*>& names,
                                   unsigned threads) {
     std::vector<unsigned> modes(names.size(), 0);
-    const std::size_t n = names.size();
-    const std::size_t useful = std::max<std::size_t>(1, n / NamesPerThread);
-    const auto parts = std::min<std::size_t>({std::max(threads, 1U), useful, MaxThreads});
-    std::vector<std::thread> helpers;
-    helpers.reserve(parts);
-    // The calling thread takes the first part, helpers the others.
-    for (std::size_t p = 1; p < parts; ++p) {
-        const std::size_t from = n * p / parts;
-        const std::size_t to = n * (p + 1) / parts;
-        try {
-            helpers.emplace_back(statRange, dirFd, std::cref(names), std::ref(modes), from, to);
-        } catch (const std::system_error&) {
-            statRange(dirFd, names, modes, from, to); // no thread to be had
+    inParts(names.size(), threads, NamesPerThread, [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            struct stat st {};
+            modes[i] =
+                ::fstatat(dirFd, names[i], &st, 0) == 0 ? static_cast<unsigned>(st.st_mode) : 0;
         }
-    }
-    statRange(dirFd, names, modes, 0, n / parts);
-    for (std::thread& t : helpers) {
-        t.join();
-    }
+    });
     return modes;
+}
+
+std::vector<quint32> readDosBitsOf(int dirFd, const QByteArray& folderPath,
+                                   const std::vector<const char*>& names, DosBitsSource source,
+                                   unsigned threads) {
+    std::vector<quint32> bits(names.size(), 0);
+    if (source == DosBitsSource::None) {
+        return bits;
+    }
+    inParts(names.size(), threads, DosNamesPerThread, [&](std::size_t from, std::size_t to) {
+        DosBitsSource own = source; // each part may find the source unsupported on its own
+        for (std::size_t i = from; i < to && own != DosBitsSource::None; ++i) {
+            const QByteArray name =
+                QByteArray::fromRawData(names[i], static_cast<qsizetype>(qstrlen(names[i])));
+            bits[i] = readDosBits(dirFd, folderPath, name, own).value_or(0);
+        }
+    });
+    return bits;
 }
 
 } // namespace zelvia::rt

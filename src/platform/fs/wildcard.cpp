@@ -39,12 +39,14 @@ template <typename Name> bool globMatch(const std::u32string& mask, const Name& 
     std::size_t starMask = std::u32string::npos;
     std::size_t starName = 0;
     while (n < name.size()) {
-        if (m < mask.size() && (mask[m] == U'?' || mask[m] == name[n])) {
-            ++m;
-            ++n;
-        } else if (m < mask.size() && mask[m] == U'*') {
+        // A star is taken as a star even where the name holds a "*" itself: matching it
+        // literally first would leave nothing to backtrack to.
+        if (m < mask.size() && mask[m] == U'*') {
             starMask = m++;
             starName = n;
+        } else if (m < mask.size() && (mask[m] == U'?' || mask[m] == name[n])) {
+            ++m;
+            ++n;
         } else if (starMask != std::u32string::npos) {
             m = starMask + 1;
             n = ++starName;
