@@ -109,7 +109,7 @@ QImage scene(int w, int h, bool flat) {
     g.setColorAt(0, QColor(250, 220, 40));
     g.setColorAt(1, QColor(20, 60, 160));
     QPainter p(&img);
-    p.fillRect(img.rect(), flat ? QBrush(QColor(90, 140, 70)) : QBrush(g));
+    p.fillRect(img.rect(), flat ? QBrush(QColor(128, 128, 128)) : QBrush(g));
     if (!flat) {
         p.fillRect(w / 2, h / 4, w / 3, h / 2, QColor(200, 20, 40));
     }
@@ -153,12 +153,13 @@ std::vector<Case> cases() {
          }},
         {"sampling_3x1_2x1",
          [=] {
-             return overFrame(jpeg({3, 1, 1, 75, 0, 1}, true)(), 11, "\x31\x01\x01\x02\x21");
+             return overFrame(jpeg({3, 1, 1, 75, 0, 1}, true)(), 11,
+                              QByteArray("\x31\x00\x02\x21", 4));
          }},
         {"side_65535",
          [=] {
              return overFrame(jpeg({1, 1, 1, 75, 0, 1}, true, {16, 65500})(), 5,
-                              "\xFF\xFF\x00\x08");
+                              QByteArray("\xFF\xFF\x00\x08", 4));
          }},
         {"all_ones_dc_code",
          [=] {
