@@ -1,6 +1,7 @@
 // What the picture draws into a box equals the reference decoder's own output at that size:
 // libjpeg-turbo's scaled decode for JPEG (at 1/8, where the first-scan path may answer), Qt's
 // readers for GIF, BMP and ICO. A file the reference refuses is refused with 481.
+#include "core/native_path.h"
 #include "core/runtime_error.h"
 #include "formats/imaging/raster_picture.h"
 #include "support/corpus.h"
@@ -11,8 +12,10 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QRadialGradient>
+#include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <span>
 #include <turbojpeg.h>
 
@@ -83,9 +86,10 @@ QImage reference(const QByteArray& data, const QImage& mine) {
 
 // Draws the picture into a box of `eighths`/8 of its size, as the JPEG decoder's scales round;
 // the error number when it is refused, else 0.
-int drawScaled(const QByteArray& data, int eighths, QImage& out) {
+int drawScaled(const QByteArray& data, int eighths, QImage& out,
+               const std::function<rt::PicturePtr()>& load = {}) {
     try {
-        const rt::PicturePtr p = rt::loadRasterPictureFromBytes(data);
+        const rt::PicturePtr p = load ? load() : rt::loadRasterPictureFromBytes(data);
         const auto side = [eighths](int n) { return (n * eighths + 7) / 8; };
         out = QImage(side(p->pixelSize().width()), side(p->pixelSize().height()),
                      QImage::Format_ARGB32);
@@ -204,7 +208,36 @@ TEST_P(SamePixels, AsTheReferenceDecoderDrawsIt) {
         << "; known differences list it: " << test::knownDifferences().contains(name);
 }
 
+// A file cut short after it was opened leaves every pixel defined: drawn with the heap
+// filled first with one pattern, then with another, it comes out the same.
+TEST_P(SamePixels, CutShortUnderTheReaderShowsNoUnwrittenMemory) {
+    const QByteArray data = GetParam().bytes();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("picture"));
+    for (const double part : {0.35, 0.7}) {
+        for (const int eighths : {1, 8}) {
+            std::array<QImage, 2> drawn;
+            std::array<int, 2> error{};
+            for (size_t run = 0; run < 2; ++run) {
+                QFile f(path);
+                ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(data) == data.size());
+                f.close();
+                mallopt(M_PERTURB, run == 0 ? 0x5A : 0xA5);
+                error[run] = drawScaled(data, eighths, drawn[run], [&] {
+                    rt::PicturePtr p = rt::loadRasterPicture(rt::ReadOnlyFile(path));
+                    QFile::resize(path, static_cast<qint64>(double(data.size()) * part));
+                    return p;
+                });
+                mallopt(M_PERTURB, 0);
+            }
+            EXPECT_EQ(error[0], error[1]);
+            EXPECT_TRUE(drawn[0] == drawn[1]) << "cut at " << part << ", " << eighths << "/8";
+        }
+    }
+}
+
 } // namespace
+
 INSTANTIATE_TEST_SUITE_P(, SamePixels, testing::ValuesIn(cases()), [](const auto& param) {
     std::string name = param.param.name;
     std::replace_if(
