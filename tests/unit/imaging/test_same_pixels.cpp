@@ -5,7 +5,6 @@
 #include "core/runtime_error.h"
 #include "formats/imaging/raster_picture.h"
 #include "support/corpus.h"
-#include "support/jpeg_writer.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -135,39 +134,58 @@ std::vector<Case> cases() {
     if (out.empty()) {
         out.push_back({"corpus", [] { return QByteArray(); }});
     }
-    const auto jpeg = [](test::JpegLayout l, bool flat = false, QSize size = {203, 157}) {
-        return [=] { return test::writeJpeg(scene(size.width(), size.height(), flat), l); };
+    // Written by TurboJPEG (CMYK when `samp` is negative), with restart markers every
+    // `restart` MCU rows when it is set.
+    const auto jpeg = [](int samp, int flags, int quality = 75, const char* restart = "",
+                         bool flat = false, QSize size = {203, 157}) {
+        return [=] {
+            const QImage image = scene(size.width(), size.height(), flat);
+            qputenv("TJ_RESTART", restart);
+            tjhandle tj = tjInitCompress();
+            uchar* buffer = nullptr;
+            unsigned long n = 0;
+            tjCompress2(tj, image.constBits(), image.width(), int(image.bytesPerLine()),
+                        image.height(), samp < 0 ? TJPF_CMYK : TJPF_BGRX, &buffer, &n,
+                        std::max(samp, 0), quality, flags);
+            const QByteArray bytes(reinterpret_cast<const char*>(buffer), qsizetype(n));
+            tjFree(buffer);
+            tjDestroy(tj);
+            qunsetenv("TJ_RESTART");
+            return bytes;
+        };
     };
+    const int p = TJFLAG_PROGRESSIVE;
     const QByteArray allOnesDc = QByteArray("\xFF\xC4\x00\x15\x00\x02", 6) + QByteArray(17, 0);
+    const QByteArray adobe0("\xFF\xEE\x00\x0E"
+                            "Adobe\x00\x64\x00\x00\x00\x00\x00",
+                            16);
     const std::vector<Case> generated = {
-        {"baseline_420", jpeg({3, 2, 2, 75, 0, -1})},
-        {"s444", jpeg({3, 1, 1, 75, 0, 1})},
-        {"s422", jpeg({3, 2, 1, 75, 0, 1})},
-        {"s420", jpeg({3, 2, 2, 75, 0, 1})},
-        {"s440", jpeg({3, 1, 2, 75, 0, 1})},
-        {"s411", jpeg({3, 4, 1, 75, 0, 1})},
-        {"grey", jpeg({1, 1, 1, 75, 0, 1})},
-        {"cmyk", jpeg({4, 1, 1, 75, 0, 1})},
-        {"restarts", jpeg({3, 2, 2, 75, 1, 1})},
-        {"al3_quality10", jpeg({3, 2, 1, 10, 0, 3})},
-        {"jfif_adobe0", jpeg({3, 2, 2, 75, 0, 1, true})},
+        {"baseline_420", jpeg(TJSAMP_420, 0)},
+        {"s444", jpeg(TJSAMP_444, p)},
+        {"s422", jpeg(TJSAMP_422, p)},
+        {"s420", jpeg(TJSAMP_420, p)},
+        {"s440", jpeg(TJSAMP_440, p)},
+        {"s411", jpeg(TJSAMP_411, p)},
+        {"grey", jpeg(TJSAMP_GRAY, p)},
+        {"cmyk", jpeg(-1, p)},
+        {"restarts", jpeg(TJSAMP_422, p, 75, "1")},
+        {"al1_quality10", jpeg(TJSAMP_444, p, 10)},
+        {"jfif_adobe0", [=] { return jpeg(TJSAMP_422, p)().insert(20, adobe0); }},
         {"mcu_of_18_blocks",
-         [=] {
-             return overFrame(jpeg({3, 2, 2, 75, 0, 1}, true)(), 11, "\x44");
-         }},
+         [=] { return overFrame(jpeg(TJSAMP_420, p, 75, "", true)(), 11, "\x44"); }},
         {"sampling_3x1_2x1",
          [=] {
-             return overFrame(jpeg({3, 1, 1, 75, 0, 1}, true)(), 11,
+             return overFrame(jpeg(TJSAMP_444, p, 75, "", true)(), 11,
                               QByteArray("\x31\x00\x02\x21", 4));
          }},
         {"side_65535",
          [=] {
-             return overFrame(jpeg({1, 1, 1, 75, 0, 1}, true, {16, 65500})(), 5,
+             return overFrame(jpeg(TJSAMP_GRAY, p, 75, "", true, {16, 65500})(), 5,
                               QByteArray("\xFF\xFF\x00\x08", 4));
          }},
         {"all_ones_dc_code",
          [=] {
-             QByteArray f = jpeg({3, 2, 2, 75, 0, 1}, true)();
+             QByteArray f = jpeg(TJSAMP_420, p, 75, "", true)();
              return f.insert(f.indexOf("\xFF\xDA"), allOnesDc);
          }},
     };
