@@ -30,6 +30,36 @@ const std::map<QString, QString>& knownRefusals() {
     return refusals;
 }
 
+const std::map<QString, QString>& knownDifferences() {
+    static const std::map<QString, QString> differences = {
+        {QStringLiteral("bmp/bmpsuite/g/rgb16.bmp"),
+         QStringLiteral("Qt widens 5-bit channels by shifting (31 to 248); the program scales them "
+                        "to the full range (31 to 255)")},
+        {QStringLiteral("bmp/bmpsuite/g/rgb16-565.bmp"),
+         QStringLiteral("Qt widens 5-bit channels by shifting (31 to 248); the program scales them "
+                        "to the full range (31 to 255)")},
+        {QStringLiteral("bmp/bmpsuite/g/rgb16-565pal.bmp"),
+         QStringLiteral("Qt widens 5-bit channels by shifting (31 to 248); the program scales them "
+                        "to the full range (31 to 255)")},
+        {QStringLiteral("bmp/bmpsuite/g/rgb16bfdef.bmp"),
+         QStringLiteral("Qt widens 5-bit channels by shifting (31 to 248); the program scales them "
+                        "to the full range (31 to 255)")},
+        {QStringLiteral("bmp/pillow/hopper_rle8_row_overflow.bmp"),
+         QStringLiteral("RLE8 runs that overflow their row: Qt and the program place the overflow "
+                        "differently (rows below the first overflow differ)")},
+        {QStringLiteral("ico/image-rs/bmp-24bpp-mask.ico"),
+         QStringLiteral("Qt ignores the AND mask of a 24-bit icon image; the program makes the "
+                        "masked pixels transparent")},
+        {QStringLiteral("ico/image-rs/bmp_v5_with_icc.ico"),
+         QStringLiteral("an icon image with a V5 header and colour profile: Qt reads it grey and "
+                        "opaque, the program in its colours with its mask")},
+        {QStringLiteral("jpeg/gdk-pixbuf/premature-end.jpg"),
+         QStringLiteral("data ends early: libjpeg-turbo makes up the rest from the last values it "
+                        "decoded, the program fills it grey")},
+    };
+    return differences;
+}
+
 std::vector<CorpusEntry> corpusEntries(const QString& prefix) {
     std::vector<CorpusEntry> out;
     const auto dir = corpusDir();

@@ -26,6 +26,11 @@ std::vector<CorpusEntry> corpusEntries(const QString& prefix);
 // valid file refused fails the corpus tests, and so does a file listed here that loads.
 const std::map<QString, QString>& knownRefusals();
 
+// Valid files the program draws otherwise than the reference decoder (more than 2 levels
+// apart on average or 16 at a pixel), each with the reason; the differential test fails
+// on any other, and on a file listed here that it finds drawn the same.
+const std::map<QString, QString>& knownDifferences();
+
 } // namespace zelvia::test
 
 #define ZELVIA_REQUIRE_CORPUS(var)                                                                 \

@@ -14,6 +14,9 @@ namespace zelvia::rt::imaging {
 namespace {
 
 constexpr int kMaxComponents = 3;
+// libjpeg's own limits: it refuses larger sides and interleaved scans of more blocks per MCU.
+constexpr int kMaxSide = 65500;
+constexpr int kMaxBlocksInMcu = 10;
 
 struct HuffmanTable {
     bool present = false;
@@ -29,14 +32,19 @@ struct Component {
     int v = 1;
     int quantTable = 0;
     int dcTable = 0;
-    int blocksWide = 0;
+    int quant = 0;      // DC quantiser, as the component's first scan found it
+    int blocksWide = 0; // over whole MCUs
     int blocksHigh = 0;
-    std::vector<std::int32_t> dc; // one value per block, dequantised
+    int ownWide = 0; // over the component's own samples, as a scan of it alone covers them
+    int ownHigh = 0;
+    std::vector<std::int16_t> dc; // one coefficient per block
 };
 
 struct Frame {
     int width = 0;
     int height = 0;
+    int hMax = 1;
+    int vMax = 1;
     std::vector<Component> components;
     std::array<int, 4> quantDc{}; // first (DC) entry of each quantisation table
     std::array<bool, 4> quantPresent{};
@@ -185,8 +193,8 @@ bool readHuffmanTables(const QByteArray& data, qsizetype pos, qsizetype end, Fra
             code += counts[length];
             index += counts[length];
             t.maxCode[length] = counts[length] > 0 ? code - 1 : -1;
-            if (code > (1 << length)) {
-                return false; // more codes than the length allows
+            if (code >= (1 << length)) {
+                return false; // more codes than the length allows, or an all-ones code
             }
             code <<= 1;
         }
@@ -214,7 +222,8 @@ bool readFrame(const QByteArray& data, qsizetype pos, qsizetype end, Frame& fram
     frame.height = be16At(data, pos + 1);
     frame.width = be16At(data, pos + 3);
     const int count = byteAt(data, pos + 5);
-    if (frame.width <= 0 || frame.height <= 0 || (count != 1 && count != kMaxComponents) ||
+    if (frame.width <= 0 || frame.height <= 0 || frame.width > kMaxSide ||
+        frame.height > kMaxSide || (count != 1 && count != kMaxComponents) ||
         end - pos < 6 + 3 * qsizetype{count}) {
         return false;
     }
@@ -229,89 +238,60 @@ bool readFrame(const QByteArray& data, qsizetype pos, qsizetype end, Frame& fram
             return false;
         }
         frame.components.push_back(c);
+        frame.hMax = std::max(frame.hMax, c.h);
+        frame.vMax = std::max(frame.vMax, c.v);
     }
-    return true;
-}
-
-// One MCU's blocks of component `c` into its dc, after `predictions` (per component).
-bool decodeMcu(BitReader& bits, const Frame& frame, Component& c, std::uint32_t& prediction, int al,
-               int mx, int my, bool interleaved) {
-    const int bh = interleaved ? c.h : 1;
-    const int bv = interleaved ? c.v : 1;
-    const HuffmanTable& table = frame.dcTables[static_cast<size_t>(c.dcTable)];
-    const int q = frame.quantDc[static_cast<size_t>(c.quantTable)];
-    for (int by = 0; by < bv; ++by) {
-        for (int bx = 0; bx < bh; ++bx) {
-            const int size = decodeSymbol(bits, table);
-            int diff = 0;
-            if (size < 0 || size > 11 || !receiveExtend(bits, size, diff)) {
-                return false;
-            }
-            // Wrapping as the 16-bit coefficients of the full decoder do.
-            prediction += static_cast<std::uint32_t>(diff);
-            const auto coefficient =
-                static_cast<std::int16_t>(prediction << static_cast<unsigned>(al));
-            const auto x =
-                static_cast<size_t>(mx) * static_cast<size_t>(bh) + static_cast<size_t>(bx);
-            const auto y =
-                static_cast<size_t>(my) * static_cast<size_t>(bv) + static_cast<size_t>(by);
-            c.dc[y * static_cast<size_t>(c.blocksWide) + x] = coefficient * q;
-        }
-    }
-    return true;
-}
-
-// Reads the scan header at `pos`; false unless it is a first DC scan of every component.
-bool readDcScanHeader(const QByteArray& data, qsizetype pos, qsizetype end, Frame& frame, int& al) {
-    const int count = byteAt(data, pos);
-    if (count != static_cast<int>(frame.components.size()) ||
-        end - pos != 4 + 2 * qsizetype{count}) {
-        return false;
-    }
-    for (int i = 0; i < count; ++i) {
-        Component& c = frame.components[static_cast<size_t>(i)];
-        if (byteAt(data, pos + 1 + 2 * qsizetype{i}) != c.id) {
-            return false;
-        }
-        c.dcTable = byteAt(data, pos + 2 + 2 * qsizetype{i}) >> 4;
-        if (c.dcTable > 3 || !frame.dcTables[static_cast<size_t>(c.dcTable)].present ||
-            !frame.quantPresent[static_cast<size_t>(c.quantTable)]) {
-            return false;
-        }
-    }
-    const qsizetype s = pos + 1 + 2 * qsizetype{count};
-    const int ss = byteAt(data, s);
-    const int se = byteAt(data, s + 1);
-    const int ah = byteAt(data, s + 2) >> 4;
-    al = byteAt(data, s + 2) & 15;
-    return ss == 0 && se == 0 && ah == 0 && al <= 13;
-}
-
-// Reads the scan header at `pos` and decodes the scan after it into each component's dc.
-bool decodeDcScan(const QByteArray& data, qsizetype pos, qsizetype end, Frame& frame) {
-    int al = 0;
-    if (!readDcScanHeader(data, pos, end, frame, al)) {
-        return false;
-    }
-    int hMax = 1;
-    int vMax = 1;
-    for (const Component& c : frame.components) {
-        hMax = std::max(hMax, c.h);
-        vMax = std::max(vMax, c.v);
-    }
-    const bool interleaved = frame.components.size() > 1;
-    // One block per MCU without interleaving, over the component's own size.
-    const int mcusWide =
-        interleaved ? (frame.width + 8 * hMax - 1) / (8 * hMax) : (frame.width + 7) / 8;
-    const int mcusHigh =
-        interleaved ? (frame.height + 8 * vMax - 1) / (8 * vMax) : (frame.height + 7) / 8;
+    // Colour sampled at a ratio other than a whole one is not upsampled by libjpeg.
+    const auto mcusWide = (frame.width + 8 * frame.hMax - 1) / (8 * frame.hMax);
+    const auto mcusHigh = (frame.height + 8 * frame.vMax - 1) / (8 * frame.vMax);
     for (Component& c : frame.components) {
-        c.blocksWide = interleaved ? mcusWide * c.h : mcusWide;
-        c.blocksHigh = interleaved ? mcusHigh * c.v : mcusHigh;
+        if (frame.hMax % c.h != 0 || frame.vMax % c.v != 0) {
+            return false;
+        }
+        const bool alone = count == 1;
+        c.blocksWide = alone ? (frame.width + 7) / 8 : mcusWide * c.h;
+        c.blocksHigh = alone ? (frame.height + 7) / 8 : mcusHigh * c.v;
+        c.ownWide = ((frame.width * c.h + frame.hMax - 1) / frame.hMax + 7) / 8;
+        c.ownHigh = ((frame.height * c.v + frame.vMax - 1) / frame.vMax + 7) / 8;
         c.dc.assign(static_cast<size_t>(c.blocksWide) * static_cast<size_t>(c.blocksHigh), 0);
     }
+    return true;
+}
 
-    BitReader bits(data, end);
+// The components a scan header at `pos` names, as indices into the frame's; empty when it
+// names an unknown one twice over, or interleaves more blocks per MCU than libjpeg takes.
+std::vector<size_t> scanComponents(const QByteArray& data, qsizetype pos, const Frame& frame) {
+    const int count = byteAt(data, pos);
+    std::vector<size_t> found;
+    int blocks = 0;
+    for (int i = 0; i < count; ++i) {
+        const int id = byteAt(data, pos + 1 + 2 * qsizetype{i});
+        const auto c = std::find_if(frame.components.begin(), frame.components.end(),
+                                    [&](const Component& k) { return k.id == id; });
+        const auto index = static_cast<size_t>(c - frame.components.begin());
+        if (c == frame.components.end() ||
+            std::find(found.begin(), found.end(), index) != found.end()) {
+            return {};
+        }
+        found.push_back(index);
+        blocks += c->h * c->v;
+    }
+    return count > 1 && blocks > kMaxBlocksInMcu ? std::vector<size_t>{} : found;
+}
+
+// Decodes the entropy-coded data of a DC scan from `pos` into the coefficients of `scan`'s
+// components: a first scan (`ah` 0) sets them from Huffman-coded differences, a refinement
+// adds bit `al` to each. Whole MCUs in turn when the scan interleaves components, otherwise
+// the component's own blocks row by row.
+bool decodeDcScan(const QByteArray& data, qsizetype pos, Frame& frame,
+                  const std::vector<size_t>& scan, int ah, int al) {
+    const bool interleaved = scan.size() > 1;
+    const Component& first = frame.components[scan[0]];
+    const int mcusWide =
+        interleaved ? (frame.width + 8 * frame.hMax - 1) / (8 * frame.hMax) : first.ownWide;
+    const int mcusHigh =
+        interleaved ? (frame.height + 8 * frame.vMax - 1) / (8 * frame.vMax) : first.ownHigh;
+    BitReader bits(data, pos);
     std::array<std::uint32_t, kMaxComponents> predictions{};
     int untilRestart = frame.restartInterval;
     for (int my = 0; my < mcusHigh; ++my) {
@@ -324,15 +304,63 @@ bool decodeDcScan(const QByteArray& data, qsizetype pos, qsizetype end, Frame& f
                 untilRestart = frame.restartInterval;
             }
             --untilRestart;
-            for (size_t ci = 0; ci < frame.components.size(); ++ci) {
-                if (!decodeMcu(bits, frame, frame.components[ci], predictions[ci], al, mx, my,
-                               interleaved)) {
-                    return false;
+            for (size_t k = 0; k < scan.size(); ++k) {
+                Component& c = frame.components[scan[k]];
+                const int bh = interleaved ? c.h : 1;
+                const int bv = interleaved ? c.v : 1;
+                const HuffmanTable& table = frame.dcTables[static_cast<size_t>(c.dcTable)];
+                for (int b = 0; b < bh * bv; ++b) {
+                    const auto x = static_cast<size_t>(mx * bh + b % bh);
+                    const auto y = static_cast<size_t>(my * bv + b / bh);
+                    std::int16_t& coefficient = c.dc[y * static_cast<size_t>(c.blocksWide) + x];
+                    if (ah != 0) {
+                        const int bit = bits.bit();
+                        if (bit < 0) {
+                            return false;
+                        }
+                        coefficient = static_cast<std::int16_t>(coefficient | (bit << al));
+                        continue;
+                    }
+                    const int size = decodeSymbol(bits, table);
+                    int diff = 0;
+                    if (size < 0 || size > 11 || !receiveExtend(bits, size, diff)) {
+                        return false;
+                    }
+                    // Wrapping as the 16-bit coefficients of the full decoder do.
+                    predictions[k] += static_cast<std::uint32_t>(diff);
+                    coefficient =
+                        static_cast<std::int16_t>(predictions[k] << static_cast<unsigned>(al));
                 }
             }
         }
     }
     return true;
+}
+
+// Reads the first scan's header at `pos`: false unless it is a first DC scan of every
+// component with its tables defined.
+bool readDcScanHeader(const QByteArray& data, qsizetype pos, qsizetype end, Frame& frame, int& al) {
+    const int count = byteAt(data, pos);
+    const std::vector<size_t> scan = scanComponents(data, pos, frame);
+    if (count != static_cast<int>(frame.components.size()) ||
+        scan.size() != frame.components.size() || end - pos != 4 + 2 * qsizetype{count}) {
+        return false;
+    }
+    for (int i = 0; i < count; ++i) {
+        Component& c = frame.components[scan[static_cast<size_t>(i)]];
+        c.dcTable = byteAt(data, pos + 2 + 2 * qsizetype{i}) >> 4;
+        if (c.dcTable > 3 || !frame.dcTables[static_cast<size_t>(c.dcTable)].present ||
+            !frame.quantPresent[static_cast<size_t>(c.quantTable)]) {
+            return false;
+        }
+        c.quant = frame.quantDc[static_cast<size_t>(c.quantTable)];
+    }
+    const qsizetype s = pos + 1 + 2 * qsizetype{count};
+    const int ss = byteAt(data, s);
+    const int se = byteAt(data, s + 1);
+    const int ah = byteAt(data, s + 2) >> 4;
+    al = byteAt(data, s + 2) & 15;
+    return ss == 0 && se == 0 && ah == 0 && al <= 13;
 }
 
 // Where the entropy-coded data starting at `pos` ends: at the first marker that is neither a
@@ -353,7 +381,7 @@ qsizetype endOfScanData(const QByteArray& data, qsizetype pos) {
 // A later scan header the full decoder would refuse; the first scan alone must not hide it.
 bool laterScanSound(const QByteArray& data, qsizetype pos, qsizetype end, const Frame& frame) {
     const int count = byteAt(data, pos);
-    if (count < 1 || count > static_cast<int>(frame.components.size()) ||
+    if (count < 1 || static_cast<size_t>(count) != scanComponents(data, pos, frame).size() ||
         end - pos != 4 + 2 * qsizetype{count}) {
         return false;
     }
@@ -384,9 +412,10 @@ bool laterScanSound(const QByteArray& data, qsizetype pos, qsizetype end, const 
 }
 
 // After the first scan (its data from `pos`): the file goes on to its end marker, and the
-// headers of the later scans and tables are as sound as the full decoder needs them.
-// `frame` is a copy: the later tables go into it.
-bool restSound(const QByteArray& data, qsizetype pos, Frame frame) {
+// headers of the later scans and tables are as sound as the full decoder needs them. The DC
+// refinement scans on the way add their bits; later tables and restart intervals go into
+// `frame`.
+bool readRest(const QByteArray& data, qsizetype pos, Frame& frame) {
     for (;;) {
         pos = endOfScanData(data, pos);
         while (byteAt(data, pos) == 0xFF && byteAt(data, pos + 1) == 0xFF) {
@@ -408,8 +437,16 @@ bool restSound(const QByteArray& data, qsizetype pos, Frame frame) {
             ok = readHuffmanTables(data, body, end, frame);
         } else if (marker == 0xDB) {
             ok = readQuantTables(data, body, end, frame);
+        } else if (marker == 0xDD) {
+            frame.restartInterval = be16At(data, body);
         } else if (marker == 0xDA) {
-            ok = laterScanSound(data, body, end, frame);
+            const qsizetype s = body + 1 + 2 * qsizetype{byteAt(data, body)};
+            const int ah = byteAt(data, s + 2) >> 4;
+            // A second first DC scan is left to the full decoder.
+            ok = laterScanSound(data, body, end, frame) &&
+                 (byteAt(data, s) != 0 ||
+                  (ah != 0 && decodeDcScan(data, end, frame, scanComponents(data, body, frame), ah,
+                                           byteAt(data, s + 2) & 15)));
         } else if ((marker >= 0xC0 && marker <= 0xCF) || marker == 0xDC || marker < 0xC0) {
             ok = false; // another frame, a line count or something unknown: not for this path
         }
@@ -425,36 +462,43 @@ int sampleOf(std::int32_t dequantisedDc) {
     return std::clamp(((dequantisedDc + 4) >> 3) + 128, 0, 255);
 }
 
+// libjpeg at 1/8 decodes a component sampled at half the rate or less in both directions at
+// 2 x 2 or more, from its first AC coefficients as well; that detail is approximated here by
+// interpolating between block centres. Every other subsampled component it repeats, since it
+// does no smooth upsampling at this scale.
+bool interpolated(const Frame& frame, const Component& c) {
+    return frame.hMax % (2 * c.h) == 0 && frame.vMax % (2 * c.v) == 0;
+}
+
 QImage render(const Frame& frame, QSize size) {
     QImage image(size, QImage::Format_RGB32);
     if (image.isNull()) {
         return image;
     }
-    int hMax = 1;
-    int vMax = 1;
-    for (const Component& c : frame.components) {
-        hMax = std::max(hMax, c.h);
-        vMax = std::max(vMax, c.v);
-    }
+    const int hMax = frame.hMax;
+    const int vMax = frame.vMax;
     const bool grey = frame.components.size() == 1;
-    // Adobe's transform flag 0, or no marker at all and components named R, G, B: no YCbCr.
-    const bool rgb =
-        !grey && (frame.adobeTransform == 0 ||
-                  (frame.adobeTransform < 0 && !frame.jfif && frame.components[0].id == 'R' &&
-                   frame.components[1].id == 'G' && frame.components[2].id == 'B'));
+    // As libjpeg decides: a JFIF marker means YCbCr, else Adobe's transform flag 0 or, with
+    // no marker at all, components named R, G, B mean no colour transform.
+    const bool rgb = !grey && !frame.jfif &&
+                     (frame.adobeTransform == 0 ||
+                      (frame.adobeTransform < 0 && frame.components[0].id == 'R' &&
+                       frame.components[1].id == 'G' && frame.components[2].id == 'B'));
     const auto sample = [](const Component& c, int bx, int by) {
-        return sampleOf(c.dc[static_cast<size_t>(by) * static_cast<size_t>(c.blocksWide) +
-                             static_cast<size_t>(bx)]);
+        return sampleOf(c.quant * c.dc[static_cast<size_t>(by) * static_cast<size_t>(c.blocksWide) +
+                                       static_cast<size_t>(bx)]);
     };
-    // A component's sample at output pixel (x, y). One with fewer blocks than the picture is
-    // interpolated between block centres, as the full decoder's smooth upsampling does.
+    // A component's sample at output pixel (x, y).
     const auto at = [&](const Component& c, int x, int y) -> double {
         if (grey || (c.h == hMax && c.v == vMax)) {
             return sample(c, std::min(x, c.blocksWide - 1), std::min(y, c.blocksHigh - 1));
         }
-        // The blocks that hold picture, not padding.
-        const int wide = std::min(c.blocksWide, ((frame.width * c.h + hMax - 1) / hMax + 7) / 8);
-        const int high = std::min(c.blocksHigh, ((frame.height * c.v + vMax - 1) / vMax + 7) / 8);
+        if (!interpolated(frame, c)) {
+            return sample(c, std::min(x * c.h / hMax, c.blocksWide - 1),
+                          std::min(y * c.v / vMax, c.blocksHigh - 1));
+        }
+        const int wide = std::min(c.blocksWide, c.ownWide);
+        const int high = std::min(c.blocksHigh, c.ownHigh);
         const double fx = (x + 0.5) * c.h / hMax - 0.5;
         const double fy = (y + 0.5) * c.v / vMax - 0.5;
         const int x0 = static_cast<int>(std::floor(fx));
@@ -497,7 +541,8 @@ QImage render(const Frame& frame, QSize size) {
 
 } // namespace
 
-std::optional<QImage> decodeFirstDcScan(const QByteArray& data, QSize needed) {
+std::optional<QImage> decodeFirstDcScan(const QByteArray& data, QSize needed,
+                                        bool approximateColour) {
     Frame frame;
     bool progressive = false;
     qsizetype pos = 2;
@@ -534,7 +579,8 @@ std::optional<QImage> decodeFirstDcScan(const QByteArray& data, QSize needed) {
             frame.restartInterval = be16At(data, body);
             break;
         case 0xE0:
-            frame.jfif = frame.jfif || data.mid(body, 5) == QByteArray("JFIF", 5);
+            // libjpeg counts the marker only with its 14 bytes of header.
+            frame.jfif = frame.jfif || (length >= 16 && data.mid(body, 5) == QByteArray("JFIF", 5));
             break;
         case 0xEE:
             if (length >= 14 && data.mid(body, 5) == "Adobe") {
@@ -546,8 +592,15 @@ std::optional<QImage> decodeFirstDcScan(const QByteArray& data, QSize needed) {
                 return std::nullopt;
             }
             const QSize size((frame.width + 7) / 8, (frame.height + 7) / 8);
+            int al = 0;
+            const bool approximate =
+                std::any_of(frame.components.begin(), frame.components.end(),
+                            [&](const Component& c) { return interpolated(frame, c); });
             if (needed.width() > size.width() || needed.height() > size.height() ||
-                !restSound(data, end, frame) || !decodeDcScan(data, body, end, frame)) {
+                (approximate && !approximateColour) ||
+                !readDcScanHeader(data, body, end, frame, al) ||
+                !decodeDcScan(data, end, frame, scanComponents(data, body, frame), 0, al) ||
+                !readRest(data, end, frame)) {
                 return std::nullopt;
             }
             QImage image = render(frame, size);

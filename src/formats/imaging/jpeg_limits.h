@@ -17,5 +17,8 @@ inline constexpr long kMaxJpegMemory = 96L * 1024 * 1024;
 // block keeps its DC values and its pixel.
 inline constexpr qint64 kMaxDcScanFileBytes = qint64{32} * 1024 * 1024;
 inline constexpr qint64 kMaxDcScanBlockBytes = qint64{32} * 1024 * 1024;
+// Past this many bytes of coefficients (a picture of about 5 megapixels with halved colour),
+// the first DC scan stands in even where it can only approximate the full decoder's colour.
+inline constexpr qint64 kExactDcScanCoefficientBytes = qint64{16} * 1024 * 1024;
 
 } // namespace zelvia::rt::imaging

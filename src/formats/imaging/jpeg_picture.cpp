@@ -363,11 +363,15 @@ private:
     std::optional<QImage> fromFirstDcScan(QSize needed) const {
         const qint64 blocks =
             qint64{(pixelSize().width() + 7) / 8} * ((pixelSize().height() + 7) / 8);
-        if (!header_.progressive || source_->size() > kMaxDcScanFileBytes ||
+        // Checked before the file is read: it may be tens of megabytes.
+        if (!header_.progressive || needed.width() > (pixelSize().width() + 7) / 8 ||
+            needed.height() > (pixelSize().height() + 7) / 8 ||
+            source_->size() > kMaxDcScanFileBytes ||
             blocks * (header_.components + 1) * 4 > kMaxDcScanBlockBytes) {
             return std::nullopt;
         }
-        return decodeFirstDcScan(source_->readAt(0, source_->size()), needed);
+        return decodeFirstDcScan(source_->readAt(0, source_->size()), needed,
+                                 coefficientBytes(header_) > kExactDcScanCoefficientBytes);
     }
 
     // The smallest DCT scaling that still covers `needed`.
