@@ -2,6 +2,7 @@
 
 #include "core/runtime_error.h"
 #include "forms/file_list_model.h"
+#include "forms/key_repeat_folding.h"
 #include "forms/listing_handoff.h"
 #include "platform/fs/folder_listing.h"
 
@@ -54,6 +55,8 @@ FileList::FileList(QWidget* parent)
     view_->setTextElideMode(Qt::ElideMiddle);
     view_->setFocusPolicy(Qt::StrongFocus);
     view_->setAccessibleName(QStringLiteral("ファイル一覧"));
+    // Every move runs the display procedure: a held key must not leave a backlog of moves.
+    foldKeyRepeats(view_);
     watchMouse(view_->viewport(), 1.0, 1.0, Release::PassOn);
     ignoreRightPress(view_->viewport());
     view_->viewport()->installEventFilter(new BeforePaint(view_, [this] { ensureListed(); }));
