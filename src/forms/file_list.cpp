@@ -2,6 +2,7 @@
 
 #include "forms/file_list_model.h"
 #include "forms/folder_model.h"
+#include "forms/key_repeat_folding.h"
 
 #include <QEvent>
 #include <QFocusEvent>
@@ -50,6 +51,8 @@ FileList::FileList(QWidget* parent, FolderModel& model)
     view_->setTextElideMode(Qt::ElideMiddle);
     view_->setFocusPolicy(Qt::StrongFocus);
     view_->setAccessibleName(QStringLiteral("ファイル一覧"));
+    // Every move runs the display procedure: a held key must not leave a backlog of moves.
+    foldKeyRepeats(view_);
     watchMouse(view_->viewport(), 1.0, 1.0, Release::PassOn);
     ignoreRightPress(view_->viewport());
     // A click, a key that moves the selection or type-ahead selects a row; that choice is the

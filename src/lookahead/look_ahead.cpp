@@ -5,14 +5,16 @@
 #include "formats/imaging/raster_picture.h"
 #include "lookahead/file_identity.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <exception>
 
 namespace zelvia::rt::lookahead {
 
 namespace {
 
-// The shown picture, both neighbours and a step back in each direction.
-constexpr std::size_t kCachedImages = 5;
+// The shown picture, the entries prepared ahead and a few steps back.
+constexpr std::size_t kCachedImages = LookAhead::kMostAhead + 4;
 
 } // namespace
 
@@ -38,18 +40,31 @@ void LookAhead::stop() {
 
 void LookAhead::prepareNeighbours(int index, const QString& previous, const QString& next,
                                   const Placement& placement) {
+    prepareAround(
+        index, [&](int i) { return i == index - 1   ? previous
+                                   : i == index + 1 ? next
+                                                    : QString(); },
+        placement);
+}
+
+void LookAhead::prepareAround(int index, const std::function<QString(int)>& entry,
+                              const Placement& placement) {
     {
         const std::lock_guard lock(mutex_);
         keepShown();
-        const bool backwards = index < lastIndex_;
+        const int step = index - lastIndex_;
+        const int direction = step < 0 ? -1 : 1;
+        run_ = std::abs(step) == 1 && run_ * direction >= 0 ? run_ + direction : 0;
         lastIndex_ = index;
         pending_.clear();
-        const QString& first = backwards ? previous : next;
-        const QString& second = backwards ? next : previous;
-        for (const QString* path : {&first, &second}) {
-            if (!path->isEmpty()) {
-                pending_.push_back(Job{*path, placement});
+        const int ahead = std::min(kMostAhead, 1 + std::abs(run_));
+        for (int k = 1; k <= ahead; ++k) {
+            if (QString path = entry(index + k * direction); !path.isEmpty()) {
+                pending_.push_back(Job{std::move(path), placement});
             }
+        }
+        if (QString path = entry(index - direction); !path.isEmpty()) {
+            pending_.push_back(Job{std::move(path), placement});
         }
         if (pending_.empty()) {
             return;
@@ -66,6 +81,10 @@ void LookAhead::adopt(const PicturePtr& picture, int fd) {
     const std::optional<FileIdentity> file = identityOf(fd);
     if (raster == nullptr || !file) {
         return;
+    }
+    {
+        std::unique_lock lock(mutex_);
+        jobDone_.wait(lock, [&] { return inFlight_ != file; });
     }
     QImage image = cache_.findAnySize(*file);
     if (!image.isNull()) {
@@ -113,6 +132,8 @@ void LookAhead::run() {
         prepare(job);
         lock.lock();
         busy_ = false;
+        inFlight_.reset();
+        jobDone_.notify_all();
         if (pending_.empty()) {
             idle_.notify_all();
         }
@@ -125,6 +146,10 @@ void LookAhead::prepare(const Job& job) {
         const std::optional<FileIdentity> before = identityOf(file.fd());
         if (!before) {
             return;
+        }
+        {
+            const std::lock_guard lock(mutex_);
+            inFlight_ = before;
         }
         const PicturePtr picture = loadRasterPicture(file);
         const auto* raster = dynamic_cast<const imaging::RasterPictureBase*>(picture.get());

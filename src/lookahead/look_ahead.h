@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace zelvia::rt::lookahead {
@@ -36,15 +37,26 @@ public:
     LookAhead(const LookAhead&) = delete;
     LookAhead& operator=(const LookAhead&) = delete;
 
-    // After entry `index` was shown: keeps the image it was drawn with and prepares its
-    // neighbours, the one in the direction of the last move first (an empty path is no
-    // neighbour). Work still waiting for other entries is dropped.
+    // After entry `index` was shown: keeps the image it was drawn with and prepares the entries
+    // ahead in the direction of the last move, the nearest first, then the one behind.
+    // `entry(i)` names entry i (empty past either end) and is called only here. While the moves
+    // go on one entry at a time in one direction, more entries ahead are prepared, up to
+    // kMostAhead; a jump prepares just the two neighbours. Work waiting for other entries is
+    // dropped.
+    void prepareAround(int index, const std::function<QString(int)>& entry,
+                       const Placement& placement);
+    // The same with only the two neighbours known.
     void prepareNeighbours(int index, const QString& previous, const QString& next,
                            const Placement& placement);
 
+    // How far ahead a steady walk is prepared: the box images are small, but a decode that
+    // the user turns away from is wasted.
+    static constexpr int kMostAhead = 6;
+
     // Gives `picture`, just loaded from the open file `fd`, the image prepared for the same
-    // file content, if there is one, and notes it as the picture about to be shown. Cheap;
-    // called on every load.
+    // file content, if there is one, and notes it as the picture about to be shown. Called on
+    // every load: cheap, except that a file the worker is decoding right now is waited for,
+    // as decoding it here as well would take longer.
     void adopt(const PicturePtr& picture, int fd);
 
     // Blocks until nothing is waiting or being decoded.
@@ -72,10 +84,14 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;
+    std::condition_variable jobDone_;
     std::deque<Job> pending_;
     bool busy_ = false;
     bool stopping_ = false;
     int lastIndex_ = -1;
+    int run_ = 0; // moves of one entry in one direction in a row
+    // The file being decoded on the worker, once opened.
+    std::optional<FileIdentity> inFlight_;
     // The last picture loaded, and the identity of the file it was loaded from.
     std::weak_ptr<const Picture> loaded_;
     FileIdentity loadedFile_;

@@ -40,7 +40,7 @@ rt::PaintArgs ReducedPaintArgs(float sw, float sh, float k) {
     return {0, 0, w0, h0, 0, 0, w1, h1};
 }
 
-// Has the neighbours of the entry just shown decoded ahead, at the size the display box will
+// Has the entries around the one just shown decoded ahead, at the size the display box will
 // draw them. Pictures that fit the box are cheap to decode and are left alone.
 void PrepareNeighbours(frmMain& form) {
     rt::lookahead::LookAhead* lookAhead = rt::lookahead::shared();
@@ -68,7 +68,7 @@ void PrepareNeighbours(frmMain& form) {
         return rt::PictureBox::paintTarget(mode, twips, tx, ty, ReducedPaintArgs(w, h, k));
     };
     try {
-        lookAhead->prepareNeighbours(index, entry(index - 1), entry(index + 1), placement);
+        lookAhead->prepareAround(index, entry, placement);
     } catch (const std::exception&) {
         // Only speed is lost: the neighbours are decoded when chosen.
     }
