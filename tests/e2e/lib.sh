@@ -26,6 +26,7 @@ skip() {
 e2e_cleanup() {
     [[ -n "${APP_PID:-}" ]] && kill "$APP_PID" 2>/dev/null
     [[ -n "${PTR_PID:-}" ]] && kill "$PTR_PID" 2>/dev/null
+    [[ -n "${KBD_PID:-}" ]] && kill "$KBD_PID" 2>/dev/null
     [[ -n "${WM_PID:-}" ]] && kill "$WM_PID" 2>/dev/null
     [[ -n "${XVFB_PID:-}" ]] && kill "$XVFB_PID" 2>/dev/null
     [[ -n "${SWAY_PID:-}" ]] && kill "$SWAY_PID" 2>/dev/null && wait "$SWAY_PID" 2>/dev/null
@@ -152,6 +153,10 @@ EOF
     local reply=""
     read -r -t 10 reply <&"${PTR[0]}"
     [[ "$reply" == ready ]] || fail "the pointer helper did not start: $reply"
+    # A keyboard that stays while each key press comes from a wtype of its own: when the seat's
+    # last keyboard goes, sway closes the open menus, which no real desktop does.
+    wtype -s 86400000 &
+    KBD_PID=$!
 }
 
 # The program's windows under sway, one JSON object a line: id, name, rect, focused.
