@@ -26,10 +26,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Zelvia developers <zelvia@example.org>")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://zelvia.github.io/")
 # Library dependencies (Qt, libturbojpeg, libcups2) come from dpkg-shlibdeps; the user
-# interface needs a Japanese font, Qt's platform plugins and Qt's Japanese texts for the
-# standard dialogs, which no library dependency pulls in.
+# interface needs a Japanese font, Qt's platform plugins (X11 and Wayland) and Qt's Japanese
+# texts for the standard dialogs, which no library dependency pulls in.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "fonts-ipafont-gothic | fonts-vlgothic, qt6-qpa-plugins, qt6-translations-l10n")
+    "fonts-ipafont-gothic | fonts-vlgothic, qt6-qpa-plugins, qt6-wayland, qt6-translations-l10n")
 
 include(CPack)

@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev
+    # Native on a Wayland desktop rather than through XWayland.
+    qt6-wayland
     libturbojpeg0-dev libjpeg62-turbo-dev
     # Print jobs are followed through the print system's library.
     libcups2-dev
@@ -22,6 +24,9 @@ if [[ "${1:-}" == "--test" ]]; then
         xclip poppler-utils libx11-dev
         # End-to-end tests run under a window manager, as on a desktop.
         openbox
+        # The same tests under Wayland: a headless compositor, its keyboard, screenshot and
+        # clipboard tools, and the client library for the test's virtual pointer.
+        sway wtype grim wl-clipboard jq libwayland-dev
         # Printing is tested through a private print scheduler and its tools.
         cups-daemon cups-client
         libemf2svg-dev

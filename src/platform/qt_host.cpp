@@ -5,6 +5,7 @@
 #include "platform/help/help_viewer.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -29,6 +30,12 @@ bool QtHost::printerDialog(QPrinter& printer) {
     }
     QPrintDialog dialog(&printer, owner_);
     dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+    // Qt names the proposed PDF file only on X11 and elsewhere leaves just the folder, which the
+    // dialog then refuses ("... is a directory"): propose the same file everywhere.
+    if (auto* file = dialog.findChild<QLineEdit*>(QStringLiteral("filename"));
+        file != nullptr && file->text().endsWith(u'/')) {
+        file->setText(file->text() + QStringLiteral("print.pdf"));
+    }
     return dialog.exec() == QDialog::Accepted;
 }
 

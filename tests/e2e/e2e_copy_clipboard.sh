@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Copy in the real program under Xvfb: a file is chosen with the mouse, copied with F3 or with
-# コピー from the display box's popup, and another program reads the picture from the
-# clipboard while Zelvia keeps serving it.
+# Copy in the real program: a file is chosen with the mouse, copied with F3 or with コピー from
+# the display box's popup (which opens at the pointer), and another program reads the picture
+# from the clipboard while Zelvia keeps serving it.
 set -uo pipefail
 ZELVIA=$1
 X11_CLOSE=$2
 MODE=$3 # f3, popup, or overwrite: F3 after the shown file was overwritten in place
 source "$(dirname "$0")/lib.sh"
-need xclip identify convert timeout
+need identify convert timeout
 
 start_display
 mkdir -p "$WORK/start"
@@ -18,7 +18,7 @@ start_app "$WORK/start"
 click_at 200 128 1
 case "$MODE" in
 f3)
-    xdotool key F3
+    key F3
     ;;
 overwrite)
     # Saved in place, as many editors do: same inode, other picture. What was shown is gone,
@@ -47,9 +47,17 @@ overwrite)
     exit 0
     ;;
 popup)
-    # The display box spans (0, 104) to (169, 273); its centre opens the popup.
-    click_at 84 188 3
-    xdotool key c
+    # The display box spans (0, 104) to (169, 273); its centre opens the popup. The picture
+    # fills the box's top left, so the popup's first item just below and right of the pointer
+    # covers red only if the popup opened there.
+    window_shot "$WORK/before.png" || fail "no screenshot"
+    click_at 60 140 3
+    window_shot "$WORK/popup.png" || fail "no screenshot"
+    red_at() { convert "$1" -format "%[fx:p{$2,$3}.r > 0.9 && p{$2,$3}.g < 0.1]" info:; }
+    [[ "$(red_at "$WORK/before.png" 70 $((MENU + 150)))" == 1 ]] || fail "the picture is not shown"
+    [[ "$(red_at "$WORK/popup.png" 70 $((MENU + 150)))" == 0 ]] ||
+        fail "no popup just below and right of the pointer"
+    key c
     ;;
 *)
     fail "unknown mode $MODE"
@@ -57,10 +65,10 @@ popup)
 esac
 sleep 0.5
 
-targets=$(timeout 10 xclip -selection clipboard -t TARGETS -o) || fail "no clipboard targets"
+targets=$(clipboard_types) || fail "no clipboard targets"
 echo "targets: $(echo "$targets" | tr '\n' ' ')"
 grep -qx 'image/png' <<<"$targets" || fail "image/png is not offered"
-timeout 10 xclip -selection clipboard -t image/png -o >"$WORK/copied.png" ||
+clipboard_get image/png >"$WORK/copied.png" ||
     fail "the PNG could not be read"
 size=$(identify -format '%w %h' "$WORK/copied.png") || fail "the clipboard PNG is not a picture"
 [[ "$size" == "120 80" ]] || fail "copied picture is $size, expected 120 80"

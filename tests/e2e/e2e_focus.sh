@@ -6,40 +6,37 @@ set -uo pipefail
 ZELVIA=$1
 X11_CLOSE=$2
 source "$(dirname "$0")/lib.sh"
-need xclip identify convert import timeout
+need identify convert timeout
 
 start_display
 mkdir -p "$WORK/start"
 convert -size 120x80 xc:'#ff0000' BMP3:"$WORK/start/a.bmp" || fail "cannot make a.bmp"
 convert -size 60x40 xc:'#0000ff' BMP3:"$WORK/start/b.bmp" || fail "cannot make b.bmp"
 start_app "$WORK/start"
-xdotool windowactivate --sync "$WINDOW" 2>/dev/null || xdotool windowfocus --sync "$WINDOW"
-sleep 0.3
-key() {
-    xdotool key --clearmodifiers "$@"
-    sleep 0.4
-}
+activate_window
 
-# Expects a message box titled $1 to be open, then closes it with Enter.
+# Expects a message box titled $1 to be open and to have the focus, then closes it with Enter
+# and expects the focus back on the main window.
 expect_refusal() {
     local box
-    box=$(timeout 5 xdotool search --sync --onlyvisible --name "^$1\$" | head -1)
-    [[ -n "$box" ]] || fail "$2: no message box titled $1"
+    box=$(wait_window "$1" 5) || fail "$2: no message box titled $1"
+    [[ "$(active_window)" == "$box" ]] || fail "$2: the box $1 does not have the focus"
     key Return
-    xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 && fail "$2: $1 did not close"
+    [[ -z "$(find_window "$1")" ]] || fail "$2: $1 did not close"
+    [[ "$(active_window)" == "$WINDOW" ]] || fail "$2: the focus did not come back to the window"
     echo "ok: $2 refused with $1"
 }
 
 # The colour of the display box's top-left picture pixel, as ImageMagick names it.
 box_pixel() {
-    import -window "$WINDOW" "$WORK/shot.png" 2>/dev/null || fail "no screenshot"
+    window_shot "$WORK/shot.png" || fail "no screenshot"
     convert "$WORK/shot.png" -format "%[pixel:p{5,$((MENU + 109))}]" info:
 }
 
 # The size of the picture F3 puts on the clipboard, "W H".
 copied_size() {
     key F3
-    timeout 10 xclip -selection clipboard -t image/png -o >"$WORK/copied.png" ||
+    clipboard_get image/png >"$WORK/copied.png" ||
         fail "the clipboard holds no picture"
     identify -format '%w %h' "$WORK/copied.png"
 }

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Printing in the real program under Xvfb through a private print scheduler: a picture is
+# Printing in the real program through a private print scheduler: a picture is
 # chosen with the mouse, F4 opens Qt's printer dialog, and the dialog is accepted (or
 # cancelled) with the test queue chosen.
 #   print     the job completes and its document is the page: text and picture position
@@ -35,10 +35,10 @@ start_app "$WORK/start"
 wait_foreign_window() {
     local active
     for _ in $(seq 100); do
-        active=$(xdotool getactivewindow 2>/dev/null)
+        active=$(active_window)
         if [[ -n "$active" && "$active" != "$WINDOW" ]]; then
             sleep 0.5
-            xdotool getwindowname "$active"
+            window_name "$active"
             return 0
         fi
         sleep 0.1
@@ -51,9 +51,9 @@ expect_printer_error() {
     # The box may take a moment after the dialog closes, and a window without a name may be
     # active in between: wait for a named window that is not the main one.
     for _ in $(seq 100); do
-        box=$(xdotool getactivewindow 2>/dev/null)
+        box=$(active_window)
         if [[ -n "$box" && "$box" != "$WINDOW" ]]; then
-            name=$(xdotool getwindowname "$box" 2>/dev/null)
+            name=$(window_name "$box")
             [[ -n "$name" ]] && break
         fi
         box=""
@@ -61,9 +61,9 @@ expect_printer_error() {
     done
     [[ -n "$box" ]] || fail "no message box after printing"
     [[ "$name" == "プリンタエラー" ]] || fail "expected the box プリンタエラー, got '$name'"
-    xdotool key Return
+    key Return
     sleep 0.5
-    [[ "$(xdotool getactivewindow)" == "$WINDOW" ]] || fail "the message box did not close"
+    [[ "$(active_window)" == "$WINDOW" ]] || fail "the message box did not close"
 }
 
 expect_nothing_queued() {
@@ -117,19 +117,18 @@ case "$MODE" in
 rejecting) cupsreject "$QUEUE" || fail "cupsreject" ;;
 stopped) cupsdisable "$QUEUE" || fail "cupsdisable" ;;
 esac
-xdotool key F4
+key F4
 dialog=$(wait_foreign_window) || fail "F4 opened no printer dialog"
 echo "dialog: $dialog"
 if [[ "$MODE" != nocups && "$MODE" != noqueue ]]; then
     # Choose the test queue in the dialog's printer list (its label is "&Name").
-    xdotool key alt+n
-    xdotool type --delay 50 "$QUEUE"
-    sleep 0.3
+    key alt+n
+    type_text "$QUEUE"
 fi
 
 case "$MODE" in
 print)
-    xdotool key Return
+    key Return
     job=$(wait_job_file 20 1) || fail "no job reached the device: $(cups_jobs all)"
     for _ in $(seq 50); do
         [[ -z "$(cups_jobs not-completed)" ]] && break
@@ -141,9 +140,9 @@ print)
     check_page "$job"
     ;;
 cancel)
-    xdotool key Escape
+    key Escape
     sleep 1
-    [[ "$(xdotool getactivewindow)" == "$WINDOW" ]] || fail "something else opened"
+    [[ "$(active_window)" == "$WINDOW" ]] || fail "something else opened"
     [[ -z "$(cups_jobs all)" ]] || fail "a job was sent: $(cups_jobs all)"
     expect_nothing_queued
     ;;
@@ -156,17 +155,17 @@ overwritten)
     expect_nothing_queued
     ;;
 rejecting | stopped)
-    xdotool key Return
+    key Return
     expect_printer_error
     expect_nothing_queued
     ;;
 vanished)
     cups_kill
-    xdotool key Return
+    key Return
     expect_printer_error
     ;;
 nocups | noqueue)
-    xdotool key Return
+    key Return
     pdf=""
     for _ in $(seq 100); do
         pdf=$(find "$HOME" "$WORK/start" -name '*.pdf' -size +0 2>/dev/null | head -1)
