@@ -5,6 +5,7 @@
 #include "forms/drive_list.h"
 #include "forms/folder_model.h"
 
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QListView>
 #include <QStandardItemModel>
@@ -85,8 +86,19 @@ FolderList::FolderList(QWidget* parent, FolderModel& model)
     view_->setAccessibleName(QStringLiteral("フォルダ一覧"));
     watchMouse(view_->viewport(), 1.0, 1.0, Release::PassOn);
     ignoreRightPress(view_->viewport());
+    // A folder the user made current in rows a folder change has outdated (a click, a key,
+    // type-ahead) stays current when the new rows show it; otherwise the open folder is.
+    QObject::connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, view_,
+                     [this](const QModelIndex& current) {
+                         if (model_.foldersOutOfDate()) {
+                             aimedAt_ = model_.folderAt(current.row());
+                         }
+                     });
     QObject::connect(&model_, &FolderModel::foldersListed, view_, [this] {
-        view_->setCurrentIndex(model_.folders()->index(model_.openFolderRow(), 0));
+        const int aimed = aimedAt_.isEmpty() ? -1 : model_.folderRow(aimedAt_);
+        aimedAt_.clear();
+        const int row = aimed >= 0 ? aimed : model_.openFolderRow();
+        view_->setCurrentIndex(model_.folders()->index(row, 0));
     });
     // The folder opened is the one shown in the row the user aimed at, also when the rows on
     // screen are about to be replaced by those of a folder opened just before.

@@ -58,6 +58,8 @@ private:
     QString root_;
     const DriveList* drives_ = nullptr;
     std::map<QString, QString> lastFolderOfDrive_;
+    // The folder made current by the user in outdated rows, if any.
+    QString aimedAt_;
 };
 
 } // namespace zelvia::rt

@@ -162,4 +162,13 @@ QString FolderModel::folderAt(int row) const {
                                                   : QString();
 }
 
+int FolderModel::folderRow(const QString& folder) const {
+    for (int row = 0; row < folders_->rowCount(); ++row) {
+        if (folderAt(row) == folder) {
+            return row;
+        }
+    }
+    return -1;
+}
+
 } // namespace zelvia::rt

@@ -237,6 +237,17 @@ TEST_F(DrivesAndListingsTest, InputQueuedBehindAChangeActsOnTheEntryItWasAimedAt
     start();
     frmMain& f = form();
     QCoreApplication::processEvents();
+    const auto postClick = [](QListView* view, int row) {
+        const QPoint at = view->visualRect(view->model()->index(row, 0)).center();
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QCoreApplication::postEvent(view->viewport(),
+                                        new QMouseEvent(type, at, view->mapToGlobal(at),
+                                                        Qt::LeftButton, Qt::LeftButton, {}));
+        }
+    };
+    const auto postEnter = [](QListView* view) {
+        QCoreApplication::postEvent(view, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, {}));
+    };
     // A click on a file, then a filter that keeps it at another row or drops it.
     struct Case {
         int row;
@@ -246,13 +257,7 @@ TEST_F(DrivesAndListingsTest, InputQueuedBehindAChangeActsOnTheEntryItWasAimedAt
         f.picComb.setListIndex(0);
         ASSERT_EQ(f.picFil.ListCount(), 4);
         QCoreApplication::processEvents();
-        QListView* files = f.picFil.view();
-        const QPoint at = files->visualRect(files->model()->index(c.row, 0)).center();
-        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-            QCoreApplication::postEvent(files->viewport(),
-                                        new QMouseEvent(type, at, files->mapToGlobal(at),
-                                                        Qt::LeftButton, Qt::LeftButton, {}));
-        }
+        postClick(f.picFil.view(), c.row);
         f.picComb.setListIndex(2); // *.BMP: d.bmp moves up to row 2
         QCoreApplication::processEvents();
         EXPECT_EQ(f.picFil.FileName(), c.shown);
@@ -261,10 +266,18 @@ TEST_F(DrivesAndListingsTest, InputQueuedBehindAChangeActsOnTheEntryItWasAimedAt
     // Enter twice on "b": the second Enter meets the rows of the folder that still show "b".
     QListView* dirs = f.picDir.view();
     dirs->setCurrentIndex(dirs->model()->index(f.picDir.ListCount() - 1, 0));
-    for (int i = 0; i < 2; ++i) {
-        QCoreApplication::postEvent(dirs, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, {}));
-    }
+    postEnter(dirs);
+    postEnter(dirs);
     QCoreApplication::processEvents();
     EXPECT_EQ(f.picDir.Path(), rootPath() + QStringLiteral("/b"));
+    // Enter on "deeper", a click on the drive's root in the rows still on screen, then Enter
+    // once the new rows are in: the root, which the new rows show too, is opened.
+    dirs->setCurrentIndex(dirs->model()->index(f.picDir.ListCount() - 1, 0));
+    postEnter(dirs);
+    postClick(dirs, 0);
+    QCoreApplication::processEvents();
+    postEnter(dirs);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.picDir.Path(), rootPath());
     EXPECT_TRUE(messages().isEmpty()) << messages().join(QLatin1Char('\n')).toStdString();
 }
