@@ -12,7 +12,9 @@
 #include <QListView>
 #include <QStandardItemModel>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 
@@ -21,6 +23,26 @@ namespace zelvia::rt {
 namespace {
 
 constexpr int kPathRole = Qt::UserRole + 1;
+constexpr int kIndentRole = Qt::UserRole + 2;
+
+// Draws each entry, icon and name, moved right by its indent. The name stays the entry's text,
+// so type-ahead finds it; it is never cut short, the horizontal scroll bar reaches its end.
+class IndentDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem moved(option);
+        moved.rect.setLeft(option.rect.left() + index.data(kIndentRole).toInt());
+        QStyledItemDelegate::paint(painter, moved, index);
+    }
+    [[nodiscard]] QSize sizeHint(const QStyleOptionViewItem& option,
+                                 const QModelIndex& index) const override {
+        return QStyledItemDelegate::sizeHint(option, index) +
+               QSize(index.data(kIndentRole).toInt(), 0);
+    }
+};
 
 // Raises 53 when the folder is gone and 75 when it cannot be read.
 void requireReadableFolder(const QString& folder) {
@@ -95,6 +117,8 @@ FolderList::FolderList(QWidget* parent)
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view_->setFocusPolicy(Qt::StrongFocus);
     view_->setAccessibleName(QStringLiteral("フォルダ一覧"));
+    view_->setItemDelegate(new IndentDelegate(view_));
+    view_->setTextElideMode(Qt::ElideNone);
     watchMouse(view_->viewport(), 1.0, 1.0, Release::PassOn);
     ignoreRightPress(view_->viewport());
     QObject::connect(view_, &QAbstractItemView::doubleClicked, view_,
@@ -217,14 +241,19 @@ void FolderList::rebuild(std::optional<std::vector<QString>> subfolders) const {
             break;
         }
     }
+    // Two blanks a level; in a deep chain (a link loop reaches dozens of levels) less, so that
+    // even the deepest name starts in the left half of the list.
+    const auto deepest = static_cast<int>(chain.size());
+    const int step = std::min(view_->fontMetrics().horizontalAdvance(QStringLiteral("  ")),
+                              view_->viewport()->width() / 2 / deepest);
     int depth = 0;
     auto add = [&](const QString& folder, const QIcon& icon, int level) {
         const QString name =
             folder == chain.first() ? folder : folder.mid(folder.lastIndexOf(QLatin1Char('/')) + 1);
         QString shown = displayFileName(name);
         shown.replace(QLatin1Char('\n'), QChar(0x21B5));
-        auto* item =
-            new QStandardItem(icon, QString(qsizetype{level} * 2, QLatin1Char(' ')) + shown);
+        auto* item = new QStandardItem(icon, shown);
+        item->setData(level * step, kIndentRole);
         item->setData(folder, kPathRole);
         item->setData(shown, Qt::AccessibleTextRole);
         model_->appendRow(item);
@@ -256,6 +285,12 @@ QString FolderList::List(std::int32_t index) const {
     return index >= 0 && index < model_->rowCount()
                ? model_->item(index)->data(kPathRole).toString()
                : QString();
+}
+
+int FolderList::indentOf(std::int32_t index) const {
+    ensureBuilt();
+    return index >= 0 && index < model_->rowCount() ? model_->item(index)->data(kIndentRole).toInt()
+                                                    : 0;
 }
 
 std::int32_t FolderList::ListIndex() const {

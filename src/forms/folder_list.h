@@ -41,6 +41,8 @@ public:
     [[nodiscard]] std::int32_t ListCount() const;
     [[nodiscard]] QString List(std::int32_t index) const;
     [[nodiscard]] std::int32_t ListIndex() const;
+    // How far the entry at `index` is moved right to show its level, in pixels.
+    [[nodiscard]] int indentOf(std::int32_t index) const;
     // Opens the folder shown at `index`, as a double-click does.
     void openEntry(std::int32_t index);
 
