@@ -100,30 +100,6 @@ QString displayFileName(const QString& name) {
     return out;
 }
 
-namespace {
-
-FileStamp stampFrom(const struct stat& st) {
-    constexpr std::int64_t kNsPerSecond = 1'000'000'000;
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-            static_cast<std::int64_t>(st.st_size),
-            static_cast<std::int64_t>(st.st_mtim.tv_sec) * kNsPerSecond + st.st_mtim.tv_nsec,
-            static_cast<std::int64_t>(st.st_ctim.tv_sec) * kNsPerSecond + st.st_ctim.tv_nsec};
-}
-
-} // namespace
-
-bool stillHolds(int fd, const FileStamp& stamp) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        return false;
-    }
-    FileStamp now = stampFrom(st);
-    if (st.st_nlink == 0) {
-        now.changedNs = stamp.changedNs;
-    }
-    return now == stamp;
-}
-
 ReadOnlyFile::ReadOnlyFile(const QString& path) {
     const QByteArray native = encodeFileName(path);
     if (native.isEmpty()) {
@@ -141,7 +117,6 @@ ReadOnlyFile::ReadOnlyFile(const QString& path) {
         throw RuntimeError(err::PathAccess);
     }
     size_ = static_cast<qint64>(st.st_size);
-    stamp_ = stampFrom(st);
 }
 
 ReadOnlyFile::~ReadOnlyFile() {

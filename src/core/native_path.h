@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QString>
 #include <cstddef>
-#include <cstdint>
 
 namespace zelvia::rt {
 
@@ -20,23 +19,6 @@ QString displayFileName(const QString& name);
 // fewer at the end of the file. Throws RuntimeError 75 on a read error.
 QByteArray preadFully(int fd, qint64 offset, qint64 length);
 
-// What fstat tells of an open file's content: while the stamp stays the same, so do the bytes,
-// as far as anything short of reading them can tell. An overwrite in place (`cat new > old`)
-// keeps the inode but changes the times and mostly the size.
-struct FileStamp {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    std::int64_t size = 0;
-    std::int64_t modifiedNs = 0;
-    std::int64_t changedNs = 0;
-
-    friend bool operator==(const FileStamp&, const FileStamp&) = default;
-};
-
-// Whether the open file `fd` still holds what it held when `stamp` was taken. A file deleted
-// since does: its change time moved, but nobody can open it to write any more.
-bool stillHolds(int fd, const FileStamp& stamp);
-
 // An open, read-only file descriptor that closes itself.
 class ReadOnlyFile {
 public:
@@ -49,8 +31,6 @@ public:
 
     [[nodiscard]] int fd() const noexcept { return fd_; }
     [[nodiscard]] qint64 size() const noexcept { return size_; }
-    // The file as it was when opened, before anything was read from it.
-    [[nodiscard]] const FileStamp& stamp() const noexcept { return stamp_; }
 
     // Reads up to `length` bytes at `offset`; returns fewer at the end of the file.
     // Throws RuntimeError 75 on a read error.
@@ -62,7 +42,6 @@ public:
 private:
     int fd_ = -1;
     qint64 size_ = 0;
-    FileStamp stamp_;
 };
 
 } // namespace zelvia::rt

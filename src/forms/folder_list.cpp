@@ -9,12 +9,38 @@
 #include <QKeyEvent>
 #include <QListView>
 #include <QStandardItemModel>
+#include <QStyledItemDelegate>
+#include <algorithm>
+#include <functional>
 #include <cerrno>
 #include <dirent.h>
 
 namespace zelvia::rt {
 
 namespace {
+
+// Draws each entry, icon and name, moved right by the indent `indent` gives for its row. The
+// name stays the entry's text, so type-ahead finds it; it is never cut short, and the horizontal
+// scroll bar reaches its end.
+class IndentDelegate final : public QStyledItemDelegate {
+public:
+    IndentDelegate(QObject* parent, std::function<int(int row)> indent)
+        : QStyledItemDelegate(parent), indent_(std::move(indent)) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem moved(option);
+        moved.rect.setLeft(option.rect.left() + indent_(index.row()));
+        QStyledItemDelegate::paint(painter, moved, index);
+    }
+    [[nodiscard]] QSize sizeHint(const QStyleOptionViewItem& option,
+                                 const QModelIndex& index) const override {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(indent_(index.row()), 0);
+    }
+
+private:
+    std::function<int(int row)> indent_;
+};
 
 // Raises 53 when the folder is gone and 75 when it cannot be read.
 void requireReadableFolder(const QString& folder) {
@@ -84,6 +110,8 @@ FolderList::FolderList(QWidget* parent, FolderModel& model)
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view_->setFocusPolicy(Qt::StrongFocus);
     view_->setAccessibleName(QStringLiteral("フォルダ一覧"));
+    view_->setItemDelegate(new IndentDelegate(view_, [this](int row) { return indentOfRow(row); }));
+    view_->setTextElideMode(Qt::ElideNone);
     watchMouse(view_->viewport(), 1.0, 1.0, Release::PassOn);
     ignoreRightPress(view_->viewport());
     // A folder the user made current in rows a folder change has outdated (a click, a key,
@@ -201,6 +229,20 @@ std::int32_t FolderList::ListCount() {
 QString FolderList::List(std::int32_t index) {
     model_.update();
     return model_.folderAt(index);
+}
+
+int FolderList::indentOf(std::int32_t index) {
+    model_.update();
+    return indentOfRow(index);
+}
+
+int FolderList::indentOfRow(int row) const {
+    // Two blanks a level; in a deep chain (a link loop reaches dozens of levels) less, so that
+    // even the deepest name starts in the left half of the list.
+    const int deepest = std::max(1, model_.openFolderRow() + 1);
+    const int step = std::min(view_->fontMetrics().horizontalAdvance(QStringLiteral("  ")),
+                              view_->viewport()->width() / 2 / deepest);
+    return model_.levelAt(row) * step;
 }
 
 std::int32_t FolderList::ListIndex() {

@@ -38,6 +38,8 @@ public:
     [[nodiscard]] std::int32_t ListCount();
     [[nodiscard]] QString List(std::int32_t index);
     [[nodiscard]] std::int32_t ListIndex();
+    // How far the entry at `index` is moved right to show its level, in pixels.
+    [[nodiscard]] int indentOf(std::int32_t index);
     // Opens the folder shown at `index`, as a double-click does.
     void openEntry(std::int32_t index);
 
@@ -46,6 +48,7 @@ public:
     Event<> Change;
 
 private:
+    [[nodiscard]] int indentOfRow(int row) const;
     void open(const QString& folder);
     // Opens a folder the user chose from the rows on screen.
     void openChosen(const QString& folder);

@@ -15,6 +15,7 @@ namespace zelvia::rt {
 namespace {
 
 constexpr int kPathRole = Qt::UserRole + 1;
+constexpr int kLevelRole = Qt::UserRole + 2;
 
 QString parentOf(const QString& folder) {
     const qsizetype slash = folder.lastIndexOf(QLatin1Char('/'));
@@ -141,9 +142,10 @@ void FolderModel::fillFolders(const std::vector<QString>& subfolders) {
             folder == chain.first() ? folder : folder.mid(folder.lastIndexOf(QLatin1Char('/')) + 1);
         QString shown = displayFileName(name);
         shown.replace(QLatin1Char('\n'), QChar(0x21B5));
-        auto* item =
-            new QStandardItem(icon, QString(qsizetype{level} * 2, QLatin1Char(' ')) + shown);
+        // The name alone, so type-ahead finds it; the list's view indents it by its level.
+        auto* item = new QStandardItem(icon, shown);
         item->setData(folder, kPathRole);
+        item->setData(level, kLevelRole);
         item->setData(shown, Qt::AccessibleTextRole);
         rows.append(item);
     };
@@ -160,6 +162,11 @@ void FolderModel::fillFolders(const std::vector<QString>& subfolders) {
 QString FolderModel::folderAt(int row) const {
     return row >= 0 && row < folders_->rowCount() ? folders_->item(row)->data(kPathRole).toString()
                                                   : QString();
+}
+
+int FolderModel::levelAt(int row) const {
+    return row >= 0 && row < folders_->rowCount() ? folders_->item(row)->data(kLevelRole).toInt()
+                                                  : 0;
 }
 
 int FolderModel::folderRow(const QString& folder) const {

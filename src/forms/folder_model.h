@@ -41,6 +41,8 @@ public:
     [[nodiscard]] QStandardItemModel* folders() const { return folders_; }
     // The folder path a row of the folder list stands for, and the open folder's row.
     [[nodiscard]] QString folderAt(int row) const;
+    // How many levels below the drive's root the folder of a row is.
+    [[nodiscard]] int levelAt(int row) const;
     // The row showing `folder`, or -1.
     [[nodiscard]] int folderRow(const QString& folder) const;
     [[nodiscard]] int openFolderRow() const { return openFolderRow_; }

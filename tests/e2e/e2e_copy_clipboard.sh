@@ -21,29 +21,14 @@ f3)
     key F3
     ;;
 overwrite)
-    # Saved in place, as many editors do: same inode, other picture. What was shown is gone,
-    # so Copy must refuse with its own message and leave the clipboard alone.
-    convert -size 60x40 xc:'#0000ff' BMP3:"$WORK/blue.bmp" || fail "cannot make the picture"
-    cat "$WORK/blue.bmp" >"$WORK/start/red.bmp"
+    # Saved in place, as many editors do: what was shown is gone, so Copy refuses.
+    convert -size 60x40 xc:'#0000ff' BMP3:- >"$WORK/start/red.bmp" || fail "cannot overwrite"
     xdotool key F3
-    box=""
-    for _ in $(seq 50); do
-        box=$(xdotool getactivewindow 2>/dev/null)
-        [[ -n "$box" && "$box" != "$WINDOW" ]] && break
-        box=""
-        sleep 0.1
-    done
-    [[ -n "$box" ]] || fail "F3 after the overwrite showed no message"
-    sleep 0.3
-    name=$(xdotool getwindowname "$box")
+    sleep 1
+    name=$(xdotool getwindowname "$(xdotool getactivewindow)")
     [[ "$name" == "クリップボードエラー" ]] || fail "expected the box クリップボードエラー, got '$name'"
-    xdotool key Return
-    sleep 0.5
-    if targets=$(timeout 5 xclip -selection clipboard -t TARGETS -o 2>/dev/null); then
-        ! grep -qx 'image/png' <<<"$targets" || fail "a picture reached the clipboard"
-    fi
-    close_app
-    echo "PASS"
+    ! timeout 5 xclip -selection clipboard -t TARGETS -o 2>/dev/null | grep -qx 'image/png' ||
+        fail "a picture reached the clipboard"
     exit 0
     ;;
 popup)

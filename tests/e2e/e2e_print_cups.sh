@@ -147,11 +147,9 @@ cancel)
     expect_nothing_queued
     ;;
 overwritten)
-    convert -size 60x40 xc:'#0000ff' BMP3:"$WORK/blue.bmp" || fail "cannot make the picture"
-    cat "$WORK/blue.bmp" >"$WORK/start/red.bmp"
+    convert -size 60x40 xc:'#0000ff' BMP3:- >"$WORK/start/red.bmp" || fail "cannot overwrite"
     xdotool key Return
     expect_printer_error
-    sleep 1
     expect_nothing_queued
     ;;
 rejecting | stopped)

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zelvia::rt::imaging {
@@ -32,11 +33,47 @@ private:
     QByteArray bytes_;
 };
 
+// What fstat tells of an open file's content: while it stays the same, so do the bytes, as far
+// as anything short of reading them can tell. An overwrite in place (`cat new > old`) keeps
+// the inode but moves the times and mostly the size.
+struct FileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    std::int64_t changedNs = 0;
+    bool deleted = false;
+
+    explicit FileStamp(const struct stat& st)
+        : device(st.st_dev), inode(st.st_ino), size(st.st_size),
+          modifiedNs(st.st_mtim.tv_sec * kNsPerSecond + st.st_mtim.tv_nsec),
+          changedNs(st.st_ctim.tv_sec * kNsPerSecond + st.st_ctim.tv_nsec),
+          deleted(st.st_nlink == 0) {}
+
+    // A file deleted since still holds its bytes: its change time moved, but nobody can open
+    // it to write any more.
+    [[nodiscard]] bool sameContent(const FileStamp& now) const {
+        return device == now.device && inode == now.inode && size == now.size &&
+               modifiedNs == now.modifiedNs && (changedNs == now.changedNs || now.deleted);
+    }
+
+private:
+    static constexpr std::int64_t kNsPerSecond = 1'000'000'000;
+};
+
+std::optional<FileStamp> stampOf(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        return std::nullopt;
+    }
+    return FileStamp(st);
+}
+
 // Reads the file the picture was loaded from, and refuses once it is no longer that file:
 // bytes of a later content must never be decoded under the first one's header.
 class FileSource final : public ByteSource {
 public:
-    FileSource(int fd, qint64 size, const FileStamp& stamp) : fd_(fd), size_(size), stamp_(stamp) {}
+    FileSource(int fd, qint64 size, FileStamp stamp) : fd_(fd), size_(size), stamp_(stamp) {}
     ~FileSource() override { ::close(fd_); }
 
     [[nodiscard]] qint64 size() const override { return size_; }
@@ -47,7 +84,8 @@ public:
         }
         QByteArray bytes = preadFully(fd_, offset, std::min(length, size_ - offset));
         // Checked after the read: a write that began before it has already moved the times.
-        if (!stillHolds(fd_, stamp_)) {
+        const std::optional<FileStamp> now = stampOf(fd_);
+        if (!now || !stamp_.sameContent(*now)) {
             throw RuntimeError(err::PathAccess, "the file changed since it was loaded");
         }
         return bytes;
@@ -70,7 +108,13 @@ ByteSourcePtr fileSource(const ReadOnlyFile& file) {
     if (fd < 0) {
         throw RuntimeError(err::PathAccess);
     }
-    return std::make_shared<FileSource>(fd, file.size(), file.stamp());
+    // The same open file as the display's: its state now is the one the picture was read in.
+    const std::optional<FileStamp> stamp = stampOf(fd);
+    if (!stamp) {
+        ::close(fd);
+        throw RuntimeError(err::PathAccess);
+    }
+    return std::make_shared<FileSource>(fd, file.size(), *stamp);
 }
 
 std::optional<QByteArray> readExactly(const ByteSource& source, std::uint64_t offset,

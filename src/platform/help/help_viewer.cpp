@@ -98,6 +98,8 @@ HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window) {
     connect(browser_, &QTextBrowser::forwardAvailable, forward_, &QWidget::setEnabled);
     connect(topics_, &QListWidget::itemActivated, this,
             [this](QListWidgetItem* item) { openTarget(item->data(TargetRole).toString()); });
+    // The contents entry of whatever page is shown stays highlighted, however it was opened.
+    connect(browser_, &QTextBrowser::sourceChanged, this, &HelpViewer::highlightTopicOf);
     connect(searchField_, &QLineEdit::textChanged, this, &HelpViewer::filterKeywords);
     connect(searchField_, &QLineEdit::returnPressed, this, &HelpViewer::openCurrentKeyword);
     connect(keywords_, &QListWidget::itemActivated, this, &HelpViewer::openCurrentKeyword);
@@ -149,6 +151,17 @@ void HelpViewer::fillTopics() {
     }
     if (topics_->count() > 0) {
         topics_->setCurrentRow(0);
+    }
+}
+
+void HelpViewer::highlightTopicOf(const QUrl& source) {
+    const QString page = source.fileName();
+    for (int row = 0; row < topics_->count(); ++row) {
+        const QString target = topics_->item(row)->data(TargetRole).toString();
+        if (target.section(u'#', 0, 0) == page) {
+            topics_->setCurrentRow(row);
+            return;
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 #include "platform/help/help_index.h"
 
 #include <QString>
+#include <QUrl>
 #include <QWidget>
 
 class QLineEdit;
@@ -58,6 +59,7 @@ protected:
 
 private:
     void fillTopics();
+    void highlightTopicOf(const QUrl& source);
     void filterKeywords(const QString& prefix);
     void openCurrentKeyword();
     void showMissingBook();

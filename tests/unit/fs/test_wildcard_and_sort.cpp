@@ -94,20 +94,28 @@ TEST(Wildcard, MatchesWholeNamesWithQuestionMarksStarsAndCaseFolding) {
         // Names holding the mask's own characters: a mask star is still a star.
         {"*new.bmp", "*.BMP", true},
         {"img*1.bmp", "IMG*.BMP", true},
-        {"x*y*z", "*z", true},
-        {"*a", "*b", false},
         {"[x].bmp", "[x].BMP", true},
         {"[x].bmp", "x.bmp", false},
         {"a;b", "a*", true},
+        // No UTF-8, full-width letters (which fold only to full-width), folding outside ASCII.
+        {"n\xff.bmp", "n?.BMP", true},
+        {"\xef\xbc\xa9.bmp", "i.bmp", false},
+        {"\xef\xbc\xa9.bmp", "\xef\xbd\x89.*", true},
+        {"\xe2\x84\xaa.bmp", "k.BMP", true}, // the Kelvin sign folds to k
+        {"stra\xc3\x9f"
+         "e.bmp",
+         "strasse.bmp", false},
         {"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaab", "*a*a*a*a*a*a*a*a*a*c", false},
     };
     for (const Row& r : rows) {
-        EXPECT_EQ(matchesPattern(QString::fromUtf8(r.name), QString::fromUtf8(r.pattern)),
-                  r.matches)
+        EXPECT_EQ(matchesPattern(decodeFileName(r.name), QString::fromUtf8(r.pattern)), r.matches)
             << r.name << " / " << r.pattern;
         // The shortcut for all-ASCII names agrees.
-        EXPECT_EQ(WildcardPattern(QString::fromUtf8(r.pattern)).matchesAscii(r.name), r.matches)
-            << r.name << " / " << r.pattern;
+        if (std::ranges::none_of(std::string_view(r.name),
+                                 [](char c) { return (c & 0x80) != 0; })) {
+            EXPECT_EQ(WildcardPattern(QString::fromUtf8(r.pattern)).matchesAscii(r.name), r.matches)
+                << r.name << " / " << r.pattern;
+        }
     }
     // Case folding beyond ASCII, and "?" as one character even outside the BMP.
     EXPECT_TRUE(matchesPattern(QStringLiteral("ÉTÉ.JPG"), QStringLiteral("été.jpg")));
@@ -115,58 +123,6 @@ TEST(Wildcard, MatchesWholeNamesWithQuestionMarksStarsAndCaseFolding) {
     EXPECT_TRUE(
         matchesPattern(QString::fromUtf8("a\xf0\x9f\x98\x80.bmp"), QStringLiteral("a?.bmp")));
     EXPECT_FALSE(matchesPattern(QStringLiteral("a.jpeg"), QStringLiteral("*.JEPG")));
-}
-
-// The listing matches all-ASCII names on a fast path and the rest on the general one; over
-// odd names both must give what matches() gives, and list exactly those files.
-TEST(Wildcard, ListingPathsAgreeWithTheGeneralMatchOverOddNames) {
-    const char* const names[] = {
-        "*new.bmp",
-        "img*1.bmp",
-        "a?b.bmp",
-        "[x].bmp",
-        "a;b.BMP",
-        "**.*",
-        "noext",
-        "n\xff.bmp",
-        "\xff\xfe",                                                                  // no UTF-8
-        "\xef\xbc\xa9\xef\xbc\xad\xef\xbc\xa7.\xef\xbc\xa2\xef\xbc\xad\xef\xbc\xb0", // full width
-        "\xce\xa3\xce\x9f\xce\xa6.BMP",
-        "stra\xc3\x9f"
-        "e.bmp",
-        "\xe2\x84\xaa.bmp", // Kelvin sign
-        "\xc4\xb0mg.bmp"};
-    const char* const patterns[] = {
-        "*.BMP", "IMG*.BMP", "a?b.*", "[x].bmp",        "*;*",
-        "?.bmp", "*.",       "k.BMP", "*\xef\xbc\xa2*", "\xcf\x83\xce\xbf\xcf\x86.*",
-        "i*",    "*e.*"};
-    zelvia::test::ScratchDir dir;
-    ASSERT_TRUE(dir.isValid());
-    for (const char* name : names) {
-        ASSERT_TRUE(zelvia::test::makeFile(dir.path(), name)) << name;
-    }
-    for (const char* pattern : patterns) {
-        const WildcardPattern wildcard(QString::fromUtf8(pattern));
-        QStringList expected;
-        for (const std::string_view name : names) {
-            const QString decoded =
-                decodeFileName(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
-            const bool matches = wildcard.matches(decoded);
-            if (std::ranges::all_of(name, [](char c) { return (c & 0x80) == 0; })) {
-                EXPECT_EQ(wildcard.matchesAscii(name), matches) << name << " / " << pattern;
-            }
-            if (matches) {
-                expected.append(decoded);
-            }
-        }
-        QStringList listed;
-        for (const ListedFile& f : listFiles(dir.path(), QString::fromUtf8(pattern), {})) {
-            listed.append(f.name);
-        }
-        std::sort(listed.begin(), listed.end());
-        std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(listed, expected) << pattern;
-    }
 }
 
 TEST(NaturalSort, OrdersNumbersByValueIgnoringCaseAndBreaksTiesByBytes) {

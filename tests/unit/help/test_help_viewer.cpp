@@ -94,6 +94,9 @@ TEST_F(HelpViewerTest, ContextNineOpensTheOverviewAndUnknownContextsTheContents)
     ASSERT_NE(viewer, nullptr);
     EXPECT_EQ(viewer->currentTarget(), QStringLiteral("overview.html"));
     EXPECT_EQ(viewer->tabs()->currentIndex(), HelpViewer::ContentsTab);
+    ASSERT_NE(viewer->topicList()->currentItem(), nullptr);
+    EXPECT_EQ(viewer->topicList()->currentItem()->data(Qt::UserRole).toString(),
+              QStringLiteral("overview.html"));
 
     showHelp(nullptr, helpFile, help::Context, 123456);
     EXPECT_EQ(viewer->currentTarget(), QStringLiteral("index.html"));

@@ -150,41 +150,21 @@ TEST(RasterLoad, PictureOutlivesTheFileItWasLoadedFrom) {
 // Saving in place (`cat new > old`) keeps the inode: a picture loaded before must refuse
 // rather than decode the new bytes under its old header, whole or just the part printed.
 TEST(RasterLoad, RefusesAFileOverwrittenInPlaceSinceItWasLoaded) {
-    const auto gif = [](int w, int h) {
-        return makeGif(w, h, 0, 0, w, h, {qRgb(1, 2, 3)}, -1, [](int, int) { return 0; });
-    };
-    const auto ico = [](int side) {
-        return makeIco({{side, side, 24,
-                         makeIconDib(
-                             side, side, 24, {}, [](int, int) { return 0x102030u; },
-                             [](int, int) { return false; })}});
-    };
     const QImage before = solid(64, 48, qRgb(200, 10, 10));
     const QImage after = solid(32, 20, qRgb(10, 10, 200));
     const std::vector<std::pair<QByteArray, QByteArray>> cases = {
         {encodeWith(before, "BMP"), encodeWith(after, "BMP")},
-        {encodeWith(before, "JPG", 90), encodeWith(after, "JPG", 90)},
-        {gif(64, 48), gif(32, 20)},
-        {ico(32), ico(16)},
-    };
+        {encodeWith(before, "JPG", 90), encodeWith(after, "JPG", 90)}};
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("shown"));
+    QFile file(dir.filePath(QStringLiteral("shown")));
     for (const auto& [first, second] : cases) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(first) == first.size());
-        f.close();
-        const PicturePtr kept = loadRasterPicture(ReadOnlyFile(path));
-        const PicturePtr overwritten = loadRasterPicture(ReadOnlyFile(path));
-        EXPECT_EQ(kept->fullImage().size(), kept->pixelSize());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(second) == second.size());
-        f.close();
-        EXPECT_NE(errorOf([&] { (void)overwritten->fullImage(); }), 0)
-            << first.left(4).toHex().toStdString();
-        EXPECT_NE(errorOf([&] {
-                      (void)overwritten->regionImage({0, 0, 8, 8}, {4, 4});
-                  }),
-                  0)
-            << first.left(4).toHex().toStdString();
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(first) == first.size());
+        file.close();
+        const PicturePtr picture = loadRasterPicture(ReadOnlyFile(file.fileName()));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(second) == second.size());
+        file.close();
+        EXPECT_NE(errorOf([&] { (void)picture->fullImage(); }), 0) << first.size();
+        EXPECT_NE(errorOf([&] { (void)picture->regionImage({0, 0, 8, 8}, {4, 4}); }), 0);
     }
 }
 

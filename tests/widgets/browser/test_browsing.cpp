@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QListView>
 #include <QPalette>
+#include <QScrollBar>
+#include <QStyleOptionViewItem>
 #include <QTest>
 #include <cstdio>
 
@@ -168,6 +170,28 @@ TEST_F(BrowsingTest, EnterInTheFolderListOpensTheCurrentEntryAndDotFoldersAreNot
     EXPECT_EQ(f.picDir.Path(), rootPath() + QStringLiteral("/alpha"));
     EXPECT_EQ(f.lblLine.Caption(),
               QStringLiteral("ｺﾏﾝﾄﾞﾗｲﾝ：") + rootPath() + QStringLiteral("/alpha"));
+}
+
+TEST_F(BrowsingTest, TheFolderListFindsTypedNamesAndKeepsDeepNamesInView) {
+    QString deep = rootPath();
+    for (int level = 0; level < 48; ++level) { // as deep as a link loop takes the chain
+        deep += QStringLiteral("/level%1").arg(level);
+    }
+    const QString gamma = deep + QStringLiteral("/gamma-") + QString(80, QLatin1Char('g'));
+    ASSERT_TRUE(QDir().mkpath(gamma) && QDir().mkpath(deep + QStringLiteral("/beta")));
+    start();
+    rt::FolderList& list = form().picDir;
+    list.setPath(deep);
+    ASSERT_GT(list.ListCount(), 48); // built, as it is once shown
+    list.view()->setFocus();
+    QTest::keyClicks(list.view(), QStringLiteral("GA"));
+    ASSERT_EQ(list.List(list.ListIndex()), gamma);
+    EXPECT_GT(list.indentOf(list.ListIndex()), list.indentOf(list.ListIndex() - 2));
+    EXPECT_LE(list.indentOf(list.ListIndex()), list.view()->viewport()->width() / 2);
+    // The scroll bar reaches the end of the long name.
+    const QModelIndex longest = list.view()->currentIndex();
+    EXPECT_GE(list.view()->horizontalScrollBar()->maximum() + list.view()->viewport()->width(),
+              list.view()->itemDelegate()->sizeHint(QStyleOptionViewItem(), longest).width());
 }
 
 TEST_F(BrowsingTest, NamesThatAreNotUtf8AreListedShownReadablyAndCanBeChosen) {

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPalette>
 
 using namespace zelvia;
 using zelvia::test::AppTest;
@@ -47,6 +48,23 @@ TEST_F(LayoutTest, EveryControlSitsAtItsPlaceInPixels) {
     EXPECT_EQ(f.picOut.widget()->parentWidget(), f.client());
     // The display box is square: 169 pixels.
     EXPECT_EQ(f.picOut.widget()->size(), QSize(169, 169));
+}
+
+TEST_F(LayoutTest, TheDetailsFrameCarriesItsCaptionOnItsTopBorderAndThePathLineBelowIt) {
+    start();
+    QWidget* frame = form().fraFile.widget();
+    const QImage image = frame->grab().toImage();
+    const QColor ground = frame->palette().color(QPalette::Window);
+    int border = 0; // the top line, far right of the caption
+    while (border < image.height() && image.pixelColor(image.width() - 20, border) == ground) {
+        ++border;
+    }
+    const int line = form().lblLine.widget()->y();
+    const int width = frame->fontMetrics().horizontalAdvance(form().fraFile.Caption());
+    const QRect caption = zelvia::test::extentOf(image.copy(10, 0, width, line), ground);
+    EXPECT_LT(caption.top(), border);
+    EXPECT_GT(caption.bottom(), border);
+    EXPECT_GT(line, border + 1) << "the path line sits inside the frame";
 }
 
 TEST_F(LayoutTest, WindowIsFixedSizeCaptionedAndItsWorkBoxNeverShows) {
