@@ -279,6 +279,26 @@ std::vector<size_t> scanComponents(const QByteArray& data, qsizetype pos, const 
     return count > 1 && blocks > kMaxBlocksInMcu ? std::vector<size_t>{} : found;
 }
 
+// One block of a DC scan into `coefficient`: its first value, from `prediction` and the
+// Huffman-coded difference, or (`ah` not 0) its refinement bit `al`.
+bool decodeBlock(BitReader& bits, const HuffmanTable& table, std::uint32_t& prediction, int ah,
+                 int al, std::int16_t& coefficient) {
+    if (ah != 0) {
+        const int bit = bits.bit();
+        coefficient = static_cast<std::int16_t>(coefficient | (std::max(bit, 0) << al));
+        return bit >= 0;
+    }
+    const int size = decodeSymbol(bits, table);
+    int diff = 0;
+    if (size < 0 || size > 11 || !receiveExtend(bits, size, diff)) {
+        return false;
+    }
+    // Wrapping as the 16-bit coefficients of the full decoder do.
+    prediction += static_cast<std::uint32_t>(diff);
+    coefficient = static_cast<std::int16_t>(prediction << static_cast<unsigned>(al));
+    return true;
+}
+
 // Decodes the entropy-coded data of a DC scan from `pos` into the coefficients of `scan`'s
 // components: a first scan (`ah` 0) sets them from Huffman-coded differences, a refinement
 // adds bit `al` to each. Whole MCUs in turn when the scan interleaves components, otherwise
@@ -310,26 +330,13 @@ bool decodeDcScan(const QByteArray& data, qsizetype pos, Frame& frame,
                 const int bv = interleaved ? c.v : 1;
                 const HuffmanTable& table = frame.dcTables[static_cast<size_t>(c.dcTable)];
                 for (int b = 0; b < bh * bv; ++b) {
-                    const auto x = static_cast<size_t>(mx * bh + b % bh);
-                    const auto y = static_cast<size_t>(my * bv + b / bh);
-                    std::int16_t& coefficient = c.dc[y * static_cast<size_t>(c.blocksWide) + x];
-                    if (ah != 0) {
-                        const int bit = bits.bit();
-                        if (bit < 0) {
-                            return false;
-                        }
-                        coefficient = static_cast<std::int16_t>(coefficient | (bit << al));
-                        continue;
-                    }
-                    const int size = decodeSymbol(bits, table);
-                    int diff = 0;
-                    if (size < 0 || size > 11 || !receiveExtend(bits, size, diff)) {
+                    const int x = mx * bh + b % bh;
+                    const int y = my * bv + b / bh;
+                    const auto at = static_cast<size_t>(y) * static_cast<size_t>(c.blocksWide) +
+                                    static_cast<size_t>(x);
+                    if (!decodeBlock(bits, table, predictions[k], ah, al, c.dc[at])) {
                         return false;
                     }
-                    // Wrapping as the 16-bit coefficients of the full decoder do.
-                    predictions[k] += static_cast<std::uint32_t>(diff);
-                    coefficient =
-                        static_cast<std::int16_t>(predictions[k] << static_cast<unsigned>(al));
                 }
             }
         }

@@ -193,13 +193,18 @@ std::vector<Case> cases() {
     return out;
 }
 
-class SamePixels : public testing::TestWithParam<Case> {};
+class SamePixels : public testing::TestWithParam<Case> {
+protected:
+    void SetUp() override {
+        data = GetParam().bytes();
+        if (data.isEmpty()) {
+            GTEST_SKIP() << "shared test corpus not found (expected ../shared/corpus); skipping";
+        }
+    }
+    QByteArray data;
+};
 
 TEST_P(SamePixels, AsTheReferenceDecoderDrawsIt) {
-    const QByteArray data = GetParam().bytes();
-    if (data.isEmpty()) {
-        GTEST_SKIP() << "shared test corpus not found (expected ../shared/corpus); skipping";
-    }
     const bool jpeg = data.startsWith("\xFF\xD8");
     QImage mine;
     const int error = drawScaled(data, jpeg ? 1 : 8, mine);
@@ -229,7 +234,6 @@ TEST_P(SamePixels, AsTheReferenceDecoderDrawsIt) {
 // A file cut short after it was opened leaves every pixel defined: drawn with the heap
 // filled first with one pattern, then with another, it comes out the same.
 TEST_P(SamePixels, CutShortUnderTheReaderShowsNoUnwrittenMemory) {
-    const QByteArray data = GetParam().bytes();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("picture"));
     for (const double part : {0.35, 0.7}) {
