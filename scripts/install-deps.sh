@@ -22,6 +22,8 @@ if [[ "${1:-}" == "--test" ]]; then
     packages+=(
         libgtest-dev libbenchmark-dev ccache
         xclip poppler-utils libx11-dev
+        # The walk benchmark holds a key down through the X server.
+        libxtst-dev
         # End-to-end tests run under a window manager, as on a desktop.
         openbox
         # The same tests under Wayland: a headless compositor, its keyboard, screenshot and

@@ -3,9 +3,10 @@
 // (a one-pixel grab of the box's centre, a round trip that returns once the server has drawn
 // it), with the look-ahead on and off. Folders of 24-megapixel baseline and progressive JPEGs,
 // 72 MB BMPs and a 2 x 2 bitmap as the baseline are generated in a temporary folder. Each walk
-// runs in its own child process so that its peak RSS is its own.
+// runs in its own child process so that its peak RSS is its own. Then the held key: Down held
+// for 1.2 s through the X server, timing how long the box goes on changing after the release.
 // Usage (with DISPLAY set; bench/walk/run_walk.sh starts a private X server):
-//   bench_walk [steps]
+//   bench_walk [steps [held]]
 
 #include "app/frm_main.h"
 #include "lookahead/look_ahead.h"
@@ -16,18 +17,28 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QKeyEvent>
 #include <QListView>
 #include <QMainWindow>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
+#include <thread>
 #include <turbojpeg.h>
 #include <unistd.h>
 #include <vector>
+
+#ifdef ZELVIA_HELD_KEY
+namespace zelvia::bench {
+double holdDown(int holdMs, const std::function<double()>& now);
+}
+#endif
 
 namespace {
 
@@ -96,6 +107,99 @@ int walk(const std::string& folder, int steps) {
     return 0;
 }
 
+#ifdef ZELVIA_HELD_KEY
+// Calls `seen` with each event `watched` receives, before it is handled.
+class Watch final : public QObject {
+public:
+    Watch(QObject* watched, std::function<void(QEvent*)> seen)
+        : QObject(watched), seen_(std::move(seen)) {
+        watched->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        seen_(event);
+        return false;
+    }
+
+private:
+    std::function<void(QEvent*)> seen_;
+};
+
+// Holds Down for `holdMs` as a user does, through the X server: one XTest press, the server's
+// own auto-repeat (660 ms delay, 25 per second), one release. Prints the ms from the release to
+// the last move or paint of the box, the files passed, the repeats the server sent, and the moves
+// that started after the release.
+int hold(const std::string& folder, int holdMs) {
+    if (chdir(folder.c_str()) != 0) {
+        return 1;
+    }
+    const zelvia::bench::BenchWindow bench;
+    zelvia::frmMain& form = bench.form();
+    QWidget* window = form.window();
+    if (!QTest::qWaitForWindowActive(window)) {
+        std::fprintf(stderr, "the window did not get the focus\n");
+        return 1;
+    }
+    form.picFil.view()->setFocus();
+    form.picFil.setListIndex(0);
+    QTest::qWait(kStepMs);
+    if (zelvia::rt::lookahead::LookAhead* lookAhead = zelvia::rt::lookahead::shared()) {
+        lookAhead->waitIdle();
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    std::atomic<double> released{-1};
+    double lastPaint = 0;
+    int repeats = 0;
+    int movesAfter = 0;
+    const Watch paints(form.picOut.widget(), [&](QEvent* e) {
+        lastPaint = e->type() == QEvent::Paint ? msSince(clock) : lastPaint;
+    });
+    const Watch keys(form.picFil.view(), [&](QEvent* e) {
+        repeats += e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->isAutoRepeat() &&
+                   e->spontaneous();
+    });
+    double lastMove = 0;
+    form.picFil.Click.connect([&] {
+        movesAfter += released >= 0;
+        form.picFil_Click();
+        lastMove = msSince(clock);
+    });
+    std::thread user(
+        [&] { released = zelvia::bench::holdDown(holdMs, [&] { return msSince(clock); }); });
+    // A backlog of keys may be worked off in one turn of the event loop: wait for a quiet second.
+    const auto lastChange = [&] { return std::max({released.load(), lastPaint, lastMove}); };
+    while (released < 0 || msSince(clock) < lastChange() + 1000) {
+        QTest::qWait(5);
+    }
+    user.join();
+    std::printf("%f %d %d %d\n", lastChange() - released, form.picFil.ListIndex(), repeats,
+                movesAfter);
+    return 0;
+}
+
+struct HoldResult {
+    double settleMs = -1;
+    int passed = 0;
+    int repeats = 0;
+    int movesAfter = 0;
+    double peakMb = 0;
+};
+
+HoldResult measureHold(const char* self, const QString& folder) {
+    const zelvia::bench::ChildRun run =
+        zelvia::bench::runChild(self, {"--hold", QFile::encodeName(folder).toStdString(), "1200"});
+    HoldResult r;
+    const QList<QByteArray> f = QByteArray::fromStdString(run.out).trimmed().split(' ');
+    if (run.ok && f.size() == 4) {
+        r = {f[0].toDouble(), f[1].toInt(), f[2].toInt(), f[3].toInt(), run.peakMb};
+    } else {
+        std::fprintf(stderr, "held key in %s failed\n", qPrintable(folder));
+    }
+    return r;
+}
+#endif
+
 struct Result {
     std::vector<double> panel;
     std::vector<double> painted;
@@ -135,6 +239,12 @@ int main(int argc, char** argv) {
         QApplication app(argc, argv);
         return walk(argv[2], std::atoi(argv[3]));
     }
+#ifdef ZELVIA_HELD_KEY
+    if (argc == 4 && std::string(argv[1]) == "--hold") {
+        QApplication app(argc, argv);
+        return hold(argv[2], std::atoi(argv[3]));
+    }
+#endif
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
         std::fprintf(stderr, "needs an X display (bench/walk/run_walk.sh starts one)\n");
         return 2;
@@ -157,11 +267,16 @@ int main(int argc, char** argv) {
     tiny.fill(Qt::red);
     fill(dir.filePath(QStringLiteral("tiny")), "bmp", zelvia::bench::bmpOf(tiny), steps + 1);
 
+    // "held" as the second argument runs only the held key.
+    const bool walks = argc < 3 || std::string(argv[2]) != "held";
     std::printf("\n%d steps of Down, one per %d ms; ms from the key (median / worst)\n", steps,
                 kStepMs);
     std::printf("%-24s %-10s %17s %17s %9s\n", "folder", "look-ahead", "panel complete",
                 "box on screen", "peak RSS");
     for (const char* set : {"tiny", "baseline", "progressive", "bmp"}) {
+        if (!walks) {
+            break;
+        }
         for (const bool on : {false, true}) {
             const Result r = measure(argv[0], dir.filePath(QString::fromLatin1(set)), on, steps);
             std::printf("%-24s %-10s %7.1f / %7.1f %7.1f / %7.1f %6.1f MB\n", set,
@@ -170,5 +285,18 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
         }
     }
+#ifdef ZELVIA_HELD_KEY
+    std::printf("\nDown held for 1.2 s (server repeat: 660 ms delay, 25 per second)\n");
+    std::printf("%-24s %18s %8s %8s %14s %9s\n", "folder", "settled after (ms)", "passed",
+                "repeats", "moves after", "peak RSS");
+    for (const char* set : {"tiny", "baseline", "progressive", "bmp"}) {
+        const HoldResult r = measureHold(argv[0], dir.filePath(QString::fromLatin1(set)));
+        std::printf("%-24s %18.1f %8d %8d %14d %6.1f MB\n", set, r.settleMs, r.passed, r.repeats,
+                    r.movesAfter, r.peakMb);
+        std::fflush(stdout);
+    }
+#else
+    std::printf("\nthe held-key case needs the X11 and XTest headers\n");
+#endif
     return 0;
 }

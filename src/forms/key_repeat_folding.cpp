@@ -33,9 +33,7 @@ bool KeyRepeatFolding::eventFilter(QObject* watched, QEvent* event) {
             deliverWaiting();
             return false;
         }
-        if (waiting_ && sameKey(*waiting_, *key)) {
-            ++folded_;
-        } else {
+        if (!waiting_ || !sameKey(*waiting_, *key)) {
             deliverWaiting();
             if (!posted_) {
                 // The turn of the event loop that handles it comes after the events already
@@ -53,17 +51,13 @@ bool KeyRepeatFolding::eventFilter(QObject* watched, QEvent* event) {
         // the real one ends the held key.
         if (waiting_ && !key->isAutoRepeat() && key->key() == waiting_->key()) {
             waiting_.reset();
-            ++folded_;
         }
         return false;
     }
     case QEvent::FocusOut:
     case QEvent::Hide:
         // The key no longer goes to this widget.
-        if (waiting_) {
-            waiting_.reset();
-            ++folded_;
-        }
+        waiting_.reset();
         return false;
     default:
         return false;

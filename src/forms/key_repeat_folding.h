@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <cstdint>
 #include <memory>
 
 class QKeyEvent;
@@ -20,9 +19,6 @@ public:
     explicit KeyRepeatFolding(QWidget* target);
     ~KeyRepeatFolding() override;
 
-    // Repeats dropped in favour of a later one, or by the release.
-    [[nodiscard]] std::uint64_t folded() const { return folded_; }
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool event(QEvent* event) override;
@@ -35,7 +31,6 @@ private:
     std::unique_ptr<QKeyEvent> waiting_;
     bool delivering_ = false;
     bool posted_ = false;
-    std::uint64_t folded_ = 0;
 };
 
 // Installs the folding on `target`; it lives as long as the widget.

@@ -113,31 +113,6 @@ TEST_F(LookAheadTest, FileChangedOrReplacedSincePreparingIsDecodedAfresh) {
     }
 }
 
-TEST_F(LookAheadTest, ASteadyWalkIsPreparedFurtherAheadTheLongerItGoesAndAJumpOnlyBeside) {
-    QStringList paths;
-    for (int i = 0; i < 12; ++i) {
-        paths << write(QStringLiteral("%1.bmp").arg(i), QColor(200, 30, 30));
-    }
-    const auto entry = [&](int i) { return i >= 0 && i < 12 ? paths[i] : QString(); };
-    LookAhead lookAhead;
-    const auto prepared = [&](std::initializer_list<int> walk) {
-        for (const int index : walk) {
-            lookAhead.prepareAround(index, entry, placement());
-            lookAhead.waitIdle();
-        }
-        QString out;
-        for (const QString& path : paths) {
-            const PicturePtr picture = load(lookAhead, path);
-            render(*picture);
-            out += decoded(*picture) ? u'.' : u'p';
-        }
-        lookAhead.clear();
-        return out;
-    };
-    EXPECT_EQ(prepared({9, 8, 7, 6}), QStringLiteral("..ppppppppp."));
-    EXPECT_EQ(prepared({2}), QStringLiteral(".p.p........"));
-}
-
 // Moving on quickly, while this thread loads and draws the same files, and ending the worker
 // in the middle of its work. ThreadSanitizer watches this one.
 TEST_F(LookAheadTest, RapidMovesBesideLoadingAndDrawingGiveEachFileItsOwnPicture) {
