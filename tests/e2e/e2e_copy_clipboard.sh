@@ -60,4 +60,5 @@ size=$(identify -format '%w %h' "$WORK/copied.png") || fail "the clipboard PNG i
 kill -0 "$APP_PID" 2>/dev/null || fail "the program ended while the clipboard was read"
 
 close_app
+expect_quiet_log
 echo "PASS"

@@ -91,4 +91,5 @@ key n
 echo "ok: the View item toggled once"
 
 close_app
+expect_quiet_log
 echo "PASS"

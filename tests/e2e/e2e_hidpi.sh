@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The real program on a HiDPI screen (scale ZELVIA_E2E_SCALE): the window keeps its layout in
 # logical pixels, and a reduced picture is drawn from its own pixels at the device's resolution,
-# not enlarged from a drawing at 1x. The box in a screenshot is compared with the file resized
-# straight to that size and with the file resized to 1x and then enlarged.
+# not enlarged from a drawing at 1x. The box in a screenshot is compared with a decode of the
+# file at that size, and searched for detail at one device pixel.
 set -uo pipefail
 ZELVIA=$1
 X11_CLOSE=$2

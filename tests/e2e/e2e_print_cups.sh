@@ -182,4 +182,5 @@ esac
 
 kill -0 "$APP_PID" 2>/dev/null || fail "the program ended"
 close_app
+expect_quiet_log
 echo "PASS"
