@@ -5,6 +5,7 @@
 #include "formats/imaging/raster_picture.h"
 #include "lookahead/file_identity.h"
 
+#include <algorithm>
 #include <exception>
 
 namespace zelvia::rt::lookahead {
@@ -23,17 +24,42 @@ LookAhead::~LookAhead() {
 }
 
 void LookAhead::stop() {
-    {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
-        pending_.clear();
+    stopUntil(std::nullopt);
+}
+
+bool LookAhead::stopWithin(std::chrono::milliseconds patience) {
+    return stopUntil(std::chrono::steady_clock::now() + patience);
+}
+
+bool LookAhead::stopUntil(std::optional<std::chrono::steady_clock::time_point> deadline) {
+    std::unique_lock lock(mutex_);
+    stopping_ = true;
+    pending_.clear();
+    if (running_) {
+        running_->request();
     }
     wake_.notify_all();
-    if (worker_.joinable()) {
-        worker_.join();
+    if (worker_.joinable() || abandoned_) {
+        const auto ended = [this] { return workerEnded_; };
+        if (!deadline) {
+            idle_.wait(lock, ended);
+        } else if (!idle_.wait_until(lock, *deadline, ended)) {
+            if (worker_.joinable()) {
+                worker_.detach();
+            }
+            abandoned_ = true;
+            return false;
+        }
+        if (worker_.joinable()) {
+            lock.unlock();
+            worker_.join();
+            lock.lock();
+        }
     }
-    const std::lock_guard lock(mutex_);
+    abandoned_ = false;
+    workerEnded_ = false;
     stopping_ = false;
+    return true;
 }
 
 void LookAhead::prepareNeighbours(int index, const QString& previous, const QString& next,
@@ -44,12 +70,21 @@ void LookAhead::prepareNeighbours(int index, const QString& previous, const QStr
         const bool backwards = index < lastIndex_;
         lastIndex_ = index;
         pending_.clear();
+        if (abandoned_) {
+            return;
+        }
         const QString& first = backwards ? previous : next;
         const QString& second = backwards ? next : previous;
         for (const QString* path : {&first, &second}) {
             if (!path->isEmpty()) {
                 pending_.push_back(Job{*path, placement});
             }
+        }
+        const bool stillWanted =
+            std::any_of(pending_.begin(), pending_.end(),
+                        [this](const Job& j) { return j.path == runningPath_; });
+        if (running_ && !stillWanted) {
+            running_->request();
         }
         if (pending_.empty()) {
             return;
@@ -61,19 +96,19 @@ void LookAhead::prepareNeighbours(int index, const QString& previous, const QStr
     wake_.notify_one();
 }
 
-void LookAhead::adopt(const PicturePtr& picture, int fd) {
+void LookAhead::adopt(const PicturePtr& picture, const ReadOnlyFile& file) {
     const auto* raster = dynamic_cast<const imaging::RasterPictureBase*>(picture.get());
-    const std::optional<FileIdentity> file = identityOf(fd);
-    if (raster == nullptr || !file) {
+    if (raster == nullptr) {
         return;
     }
-    QImage image = cache_.findAnySize(*file);
+    const FileIdentity identity = identityOf(file);
+    QImage image = cache_.findAnySize(identity);
     if (!image.isNull()) {
         raster->adoptRendered(std::move(image));
     }
     const std::lock_guard lock(mutex_);
     loaded_ = picture;
-    loadedFile_ = *file;
+    loadedFile_ = identity;
 }
 
 // The picture on show goes into the cache as drawn, so that stepping back needs no decoding
@@ -104,14 +139,24 @@ void LookAhead::run() {
     for (;;) {
         wake_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
         if (stopping_) {
+            workerEnded_ = true;
+            idle_.notify_all();
             return;
         }
         const Job job = std::move(pending_.front());
         pending_.pop_front();
         busy_ = true;
+        runningPath_ = job.path;
+        running_ = std::make_shared<StopRequest>();
+        const std::shared_ptr<StopRequest> request = running_;
         lock.unlock();
-        prepare(job);
+        {
+            const StopScope scope(*request);
+            prepare(job);
+        }
         lock.lock();
+        running_.reset();
+        runningPath_.clear();
         busy_ = false;
         if (pending_.empty()) {
             idle_.notify_all();
@@ -122,10 +167,9 @@ void LookAhead::run() {
 void LookAhead::prepare(const Job& job) {
     try {
         const ReadOnlyFile file(job.path);
-        const std::optional<FileIdentity> before = identityOf(file.fd());
-        if (!before) {
-            return;
-        }
+        // Taken when the file was opened, as its size was: a file that grows or is rewritten
+        // after that is not the one decoded.
+        const FileIdentity before = identityOf(file);
         const PicturePtr picture = loadRasterPicture(file);
         const auto* raster = dynamic_cast<const imaging::RasterPictureBase*>(picture.get());
         if (raster == nullptr || !job.placement.target) {
@@ -134,16 +178,18 @@ void LookAhead::prepare(const Job& job) {
         const QRectF target = job.placement.target(
             picture->naturalSizeTwips(job.placement.twipsPerPixelX, job.placement.twipsPerPixelY));
         const QSize needed = imaging::neededPixels(target, job.placement.pixelRatio);
-        if (needed.isEmpty() || !cache_.find(*before, needed).isNull()) {
+        if (needed.isEmpty() || !cache_.find(before, needed).isNull()) {
             return;
         }
         QImage image = raster->renderFor(needed);
         // Written to while being read: the image may mix old and new, so it is not kept.
         if (identityOf(file.fd()) == before) {
-            cache_.put(*before, std::move(image));
+            cache_.put(before, std::move(image));
         }
     } catch (const std::exception&) {
         // Not kept: choosing the file loads it as usual and reports what is wrong.
+    } catch (const Stopped&) {
+        // No neighbour any more, or the program ends: nothing of it is kept.
     }
 }
 

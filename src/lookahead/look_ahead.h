@@ -1,16 +1,24 @@
 #pragma once
 
 #include "core/picture.h"
+#include "core/stop_request.h"
 #include "lookahead/box_image_cache.h"
 
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
+
+namespace zelvia::rt {
+class ReadOnlyFile;
+}
 
 namespace zelvia::rt::lookahead {
 
@@ -38,14 +46,15 @@ public:
 
     // After entry `index` was shown: keeps the image it was drawn with and prepares its
     // neighbours, the one in the direction of the last move first (an empty path is no
-    // neighbour). Work still waiting for other entries is dropped.
+    // neighbour). Work still waiting for other entries is dropped, and a decode running for a
+    // file that is no neighbour any more is asked to stop.
     void prepareNeighbours(int index, const QString& previous, const QString& next,
                            const Placement& placement);
 
-    // Gives `picture`, just loaded from the open file `fd`, the image prepared for the same
-    // file content, if there is one, and notes it as the picture about to be shown. Cheap;
-    // called on every load.
-    void adopt(const PicturePtr& picture, int fd);
+    // Gives `picture`, just loaded from `file`, the image prepared for the same file content,
+    // if there is one, and notes it as the picture about to be shown. Cheap; called on every
+    // load.
+    void adopt(const PicturePtr& picture, const ReadOnlyFile& file);
 
     // Blocks until nothing is waiting or being decoded.
     void waitIdle();
@@ -53,10 +62,16 @@ public:
     // Drops every prepared image.
     void clear();
 
-    // Drops waiting work and ends the worker once its current decode is done; a later request
+    // Drops waiting work, asks the current decode to stop and ends the worker; a later request
     // starts it again. Called when the window goes away: decoding uses Qt's shared thread pool,
     // which must not be waited on while the application object is being destroyed.
     void stop();
+
+    // As stop(), waiting at most `patience`. False when the worker has not ended by then (a
+    // read on a mount that no longer answers never returns): it is left running and nothing
+    // more is prepared. Destroying this object waits for it, so the program should then end
+    // without destroying it.
+    bool stopWithin(std::chrono::milliseconds patience);
 
 private:
     struct Job {
@@ -67,6 +82,7 @@ private:
     void run();
     void prepare(const Job& job);
     void keepShown();
+    bool stopUntil(std::optional<std::chrono::steady_clock::time_point> deadline);
 
     BoxImageCache cache_;
     std::mutex mutex_;
@@ -75,6 +91,11 @@ private:
     std::deque<Job> pending_;
     bool busy_ = false;
     bool stopping_ = false;
+    bool workerEnded_ = false;
+    bool abandoned_ = false; // a worker that did not end in time is still out there
+    // The decode under way and its stop request; the request is shared with the worker.
+    QString runningPath_;
+    std::shared_ptr<StopRequest> running_;
     int lastIndex_ = -1;
     // The last picture loaded, and the identity of the file it was loaded from.
     std::weak_ptr<const Picture> loaded_;
