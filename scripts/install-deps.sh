@@ -27,6 +27,10 @@ if [[ "${1:-}" == "--test" ]]; then
         libemf2svg-dev
         # A FAT image mounted by the file system tests.
         dosfstools mtools
+        # A file system that stops answering, made by the exit test.
+        fuse3 libfuse3-dev
+        # Writing the crafted files of the end-to-end tests.
+        python3
         clang clang-format clang-tidy libclang-rt-14-dev
         desktop-file-utils appstream lintian dpkg-dev file
     )

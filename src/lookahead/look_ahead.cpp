@@ -4,6 +4,7 @@
 #include "formats/imaging/raster_base.h"
 #include "formats/imaging/raster_picture.h"
 #include "lookahead/file_identity.h"
+#include "lookahead/isolated_read.h"
 
 #include <algorithm>
 #include <exception>
@@ -14,6 +15,8 @@ namespace {
 
 // The shown picture, both neighbours and a step back in each direction.
 constexpr std::size_t kCachedImages = 5;
+// Larger files are decoded when chosen: reading them whole ahead of time costs too much memory.
+constexpr qint64 kLargestPrepared = 64LL << 20;
 
 } // namespace
 
@@ -166,11 +169,14 @@ void LookAhead::run() {
 
 void LookAhead::prepare(const Job& job) {
     try {
-        const ReadOnlyFile file(job.path);
-        // Taken when the file was opened, as its size was: a file that grows or is rewritten
-        // after that is not the one decoded.
-        const FileIdentity before = identityOf(file);
-        const PicturePtr picture = loadRasterPicture(file);
+        // Read in a process of its own: a mount that stopped answering must not hold this
+        // thread, which ends with the program.
+        const std::optional<ReadFile> file = readInOwnProcess(job.path, kLargestPrepared);
+        if (!file) {
+            return;
+        }
+        const FileIdentity identity = identityOf(file->status);
+        const PicturePtr picture = loadRasterPictureFromBytes(file->bytes);
         const auto* raster = dynamic_cast<const imaging::RasterPictureBase*>(picture.get());
         if (raster == nullptr || !job.placement.target) {
             return;
@@ -178,14 +184,10 @@ void LookAhead::prepare(const Job& job) {
         const QRectF target = job.placement.target(
             picture->naturalSizeTwips(job.placement.twipsPerPixelX, job.placement.twipsPerPixelY));
         const QSize needed = imaging::neededPixels(target, job.placement.pixelRatio);
-        if (needed.isEmpty() || !cache_.find(before, needed).isNull()) {
+        if (needed.isEmpty() || !cache_.find(identity, needed).isNull()) {
             return;
         }
-        QImage image = raster->renderFor(needed);
-        // Written to while being read: the image may mix old and new, so it is not kept.
-        if (identityOf(file.fd()) == before) {
-            cache_.put(before, std::move(image));
-        }
+        cache_.put(identity, raster->renderFor(needed));
     } catch (const std::exception&) {
         // Not kept: choosing the file loads it as usual and reports what is wrong.
     } catch (const Stopped&) {
