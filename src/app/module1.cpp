@@ -65,7 +65,7 @@ bool Unload() {
     // The worker decodes through Qt; it ends while the application object still exists. A
     // decode asked to stop ends within milliseconds; one stuck in a read never does, and the
     // program must not wait for it. Well under a second, so that closing stays quick.
-    constexpr std::chrono::milliseconds kWorkerPatience(300);
+    constexpr std::chrono::milliseconds kWorkerPatience(150);
     bool ended = true;
     if (rt::lookahead::LookAhead* lookAhead = rt::lookahead::shared()) {
         ended = lookAhead->stopWithin(kWorkerPatience);

@@ -1,13 +1,24 @@
 #!/usr/bin/env bash
-# Closing the window ends the program at once whatever the look-ahead is doing with the chosen
-# file's neighbour: decoding a GIF whose few bytes expand to four billion pixels (bomb), or
-# reading a file on a mount that no longer answers (stuck: a FUSE file system made here).
+# How long the program takes to end after its window is closed while the look-ahead works on
+# the chosen file's neighbour: decoding a GIF whose few bytes expand to four billion pixels
+# (bomb), or reading a file on a mount that no longer answers (stuck: a FUSE file system made
+# here; needs /dev/fuse). Under a private X server with a window manager, as the end-to-end
+# tests run.
+#   run_exit.sh BUILD_DIR [bomb|stuck]   (both when none is named)
 set -uo pipefail
-ZELVIA=$1
-X11_CLOSE=$2
-MODE=$3     # bomb or stuck
-STUCK_FS=$4 # the FUSE helper, or "none" where it could not be built
-source "$(dirname "$0")/lib.sh"
+repo=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(cd "$1" && pwd)
+if [[ $# -lt 2 ]]; then
+    "$0" "$build" bomb
+    "$0" "$build" stuck
+    exit
+fi
+MODE=$2
+ZELVIA="$build/src/zelvia"
+X11_CLOSE="$build/tests/e2e/x11_close"
+STUCK_FS="$build/bench/exit/stuck_fs"
+# shellcheck source=../../tests/e2e/lib.sh
+source "$repo/tests/e2e/lib.sh"
 need convert
 
 # A 65535 x 65535 GIF frame of one colour: after a clear, codes 0, 6, 7, ... each name the
@@ -62,7 +73,7 @@ bomb)
     write_bomb "$WORK/files/b.gif" || fail "cannot make the GIF"
     ;;
 stuck)
-    [[ -x "$STUCK_FS" ]] || { echo "SKIP: the FUSE helper was not built (no libfuse3)"; exit $SKIP; }
+    [[ -x "$STUCK_FS" ]] || { echo "SKIP: stuck_fs was not built (no libfuse3)"; exit $SKIP; }
     [[ -c /dev/fuse ]] || { echo "SKIP: /dev/fuse is not available"; exit $SKIP; }
     need fusermount3
     cp "$WORK/files/a.bmp" "$WORK/files/b.bmp"
@@ -107,8 +118,7 @@ while ((elapsed < 10000)); do
     elapsed=$((($(date +%s%N) - started) / 1000000))
 done
 elapsed=$((($(date +%s%N) - started) / 1000000))
-echo "the program ended ${elapsed} ms after the close request (status ${status:-still running})"
+echo "$MODE: the program ended ${elapsed} ms after the close request (status ${status:-still running})"
 [[ -n "$status" ]] || fail "the program still runs 10 s after the close request"
 APP_PID=""
 [[ "$status" == "0" ]] || { cat "$WORK/app.log"; fail "the program ended with status $status"; }
-echo "PASS"
