@@ -16,7 +16,7 @@ namespace {
 // The shown picture, both neighbours and a step back in each direction.
 constexpr std::size_t kCachedImages = 5;
 // Larger files are decoded when chosen: reading them whole ahead of time costs too much memory.
-constexpr qint64 kLargestPrepared = 64LL << 20;
+constexpr qint64 kLargestPrepared = 32LL << 20;
 
 } // namespace
 
