@@ -34,6 +34,10 @@ if [[ "${1:-}" == "--test" ]]; then
         libemf2svg-dev
         # A FAT image mounted by the file system tests.
         dosfstools mtools
+        # A file system that stops answering, mounted by the exit benchmark.
+        fuse3 libfuse3-dev
+        # Writing the crafted GIF of the exit benchmark.
+        python3
         clang clang-format clang-tidy libclang-rt-14-dev
         desktop-file-utils appstream lintian dpkg-dev file
     )

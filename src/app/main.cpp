@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -21,7 +23,12 @@ int main(int argc, char** argv) {
     zelvia::rt::SystemDriveSource drives;
     zelvia::Module1::Main(drives);
     const int status = QApplication::exec();
-    zelvia::Module1::Unload();
+    if (!zelvia::Module1::Unload()) {
+        // A worker stuck in a read holds objects that destructors would wait for or free under
+        // it. Nothing is left to save: end here.
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
     zelvia::rt::setHost(nullptr);
     return status;
 }

@@ -7,6 +7,7 @@
 #include "platform/host.h"
 
 #include <QMainWindow>
+#include <chrono>
 
 namespace zelvia::Module1 {
 
@@ -60,16 +61,21 @@ QString FolderPathOf(const QString& folder) {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
-void Unload() {
-    // The worker decodes through Qt; it ends while the application object still exists.
+bool Unload() {
+    // The worker decodes through Qt; it ends while the application object still exists. A
+    // decode asked to stop ends within milliseconds; one stuck in a read never does, and the
+    // program must not wait for it. Well under a second, so that closing stays quick.
+    constexpr std::chrono::milliseconds kWorkerPatience(150);
+    bool ended = true;
     if (rt::lookahead::LookAhead* lookAhead = rt::lookahead::shared()) {
-        lookAhead->stop();
+        ended = lookAhead->stopWithin(kWorkerPatience);
     }
     UnloadMenuCarrier();
     destroyMainForm();
     ShortPathMode = rt::False;
     FolderPath.clear();
     rt::App().HelpFile.clear();
+    return ended;
 }
 
 } // namespace zelvia::Module1

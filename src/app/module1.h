@@ -25,8 +25,10 @@ QString FolderPathOf(const QString& folder);
 // The drives come from `drives` (the system's mounts in the program, a test's own in tests).
 void Main(rt::DriveSource& drives);
 
-// Unloads both forms and resets the module's state, as a fresh start would find it.
-void Unload();
+// Unloads both forms and resets the module's state, as a fresh start would find it. False when
+// the look-ahead's worker did not end in time (stuck reading a file): the process must then
+// end without running its destructors.
+bool Unload();
 
 // Draws src's picture into dst with both sides divided by k, from the top-left corner.
 void PaintReduced(rt::PictureBox& src, rt::PictureBox& dst, float& k);

@@ -110,13 +110,12 @@ ReadOnlyFile::ReadOnlyFile(const QString& path) {
         throw RuntimeError(errno == ENOENT || errno == ENOTDIR ? err::FileNotFound
                                                                : err::PathAccess);
     }
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd_, &status_) != 0 || !S_ISREG(status_.st_mode)) {
         ::close(fd_);
         fd_ = -1;
         throw RuntimeError(err::PathAccess);
     }
-    size_ = static_cast<qint64>(st.st_size);
+    size_ = static_cast<qint64>(status_.st_size);
 }
 
 ReadOnlyFile::~ReadOnlyFile() {

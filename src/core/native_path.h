@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstddef>
+#include <sys/stat.h>
 
 namespace zelvia::rt {
 
@@ -31,6 +32,9 @@ public:
 
     [[nodiscard]] int fd() const noexcept { return fd_; }
     [[nodiscard]] qint64 size() const noexcept { return size_; }
+    // The file as it was when opened: what was read of it is described by this, not by a
+    // later look that may see it grown or rewritten.
+    [[nodiscard]] const struct stat& status() const noexcept { return status_; }
 
     // Reads up to `length` bytes at `offset`; returns fewer at the end of the file.
     // Throws RuntimeError 75 on a read error.
@@ -42,6 +46,7 @@ public:
 private:
     int fd_ = -1;
     qint64 size_ = 0;
+    struct stat status_ {};
 };
 
 } // namespace zelvia::rt

@@ -24,7 +24,7 @@ PicturePtr LoadPicture(const QString& path) {
     if (looksLikeRaster(head)) {
         PicturePtr picture = loadRasterPicture(file);
         if (lookahead::LookAhead* prepared = lookahead::shared()) {
-            prepared->adopt(picture, file.fd());
+            prepared->adopt(picture, file);
         }
         return picture;
     }

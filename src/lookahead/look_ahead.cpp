@@ -4,6 +4,7 @@
 #include "formats/imaging/raster_base.h"
 #include "formats/imaging/raster_picture.h"
 #include "lookahead/file_identity.h"
+#include "lookahead/isolated_read.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -15,6 +16,8 @@ namespace {
 
 // The shown picture, the entries prepared ahead and a few steps back.
 constexpr std::size_t kCachedImages = LookAhead::kMostAhead + 4;
+// Larger files are decoded when chosen: reading them whole ahead of time costs too much memory.
+constexpr qint64 kLargestPrepared = 32LL << 20;
 
 } // namespace
 
@@ -25,17 +28,42 @@ LookAhead::~LookAhead() {
 }
 
 void LookAhead::stop() {
-    {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
-        pending_.clear();
+    stopUntil(std::nullopt);
+}
+
+bool LookAhead::stopWithin(std::chrono::milliseconds patience) {
+    return stopUntil(std::chrono::steady_clock::now() + patience);
+}
+
+bool LookAhead::stopUntil(std::optional<std::chrono::steady_clock::time_point> deadline) {
+    std::unique_lock lock(mutex_);
+    stopping_ = true;
+    pending_.clear();
+    if (running_) {
+        running_->request();
     }
     wake_.notify_all();
-    if (worker_.joinable()) {
-        worker_.join();
+    if (worker_.joinable() || abandoned_) {
+        const auto ended = [this] { return workerEnded_; };
+        if (!deadline) {
+            idle_.wait(lock, ended);
+        } else if (!idle_.wait_until(lock, *deadline, ended)) {
+            if (worker_.joinable()) {
+                worker_.detach();
+            }
+            abandoned_ = true;
+            return false;
+        }
+        if (worker_.joinable()) {
+            lock.unlock();
+            worker_.join();
+            lock.lock();
+        }
     }
-    const std::lock_guard lock(mutex_);
+    abandoned_ = false;
+    workerEnded_ = false;
     stopping_ = false;
+    return true;
 }
 
 void LookAhead::prepareNeighbours(int index, const QString& previous, const QString& next,
@@ -57,6 +85,9 @@ void LookAhead::prepareAround(int index, const std::function<QString(int)>& entr
         run_ = std::abs(step) == 1 && run_ * direction >= 0 ? run_ + direction : 0;
         lastIndex_ = index;
         pending_.clear();
+        if (abandoned_) {
+            return;
+        }
         const int ahead = std::min(kMostAhead, 1 + std::abs(run_));
         for (int k = 1; k <= ahead; ++k) {
             if (QString path = entry(index + k * direction); !path.isEmpty()) {
@@ -65,6 +96,12 @@ void LookAhead::prepareAround(int index, const std::function<QString(int)>& entr
         }
         if (QString path = entry(index - direction); !path.isEmpty()) {
             pending_.push_back(Job{std::move(path), placement});
+        }
+        const bool stillWanted =
+            std::any_of(pending_.begin(), pending_.end(),
+                        [this](const Job& j) { return j.path == runningPath_; });
+        if (running_ && !stillWanted) {
+            running_->request();
         }
         if (pending_.empty()) {
             return;
@@ -76,23 +113,23 @@ void LookAhead::prepareAround(int index, const std::function<QString(int)>& entr
     wake_.notify_one();
 }
 
-void LookAhead::adopt(const PicturePtr& picture, int fd) {
+void LookAhead::adopt(const PicturePtr& picture, const ReadOnlyFile& file) {
     const auto* raster = dynamic_cast<const imaging::RasterPictureBase*>(picture.get());
-    const std::optional<FileIdentity> file = identityOf(fd);
-    if (raster == nullptr || !file) {
+    if (raster == nullptr) {
         return;
     }
+    const FileIdentity identity = identityOf(file);
     {
         std::unique_lock lock(mutex_);
-        jobDone_.wait(lock, [&] { return inFlight_ != file; });
+        jobDone_.wait(lock, [&] { return inFlight_ != identity; });
     }
-    QImage image = cache_.findAnySize(*file);
+    QImage image = cache_.findAnySize(identity);
     if (!image.isNull()) {
         raster->adoptRendered(std::move(image));
     }
     const std::lock_guard lock(mutex_);
     loaded_ = picture;
-    loadedFile_ = *file;
+    loadedFile_ = identity;
 }
 
 // The picture on show goes into the cache as drawn, so that stepping back needs no decoding
@@ -123,14 +160,24 @@ void LookAhead::run() {
     for (;;) {
         wake_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
         if (stopping_) {
+            workerEnded_ = true;
+            idle_.notify_all();
             return;
         }
         const Job job = std::move(pending_.front());
         pending_.pop_front();
         busy_ = true;
+        runningPath_ = job.path;
+        running_ = std::make_shared<StopRequest>();
+        const std::shared_ptr<StopRequest> request = running_;
         lock.unlock();
-        prepare(job);
+        {
+            const StopScope scope(*request);
+            prepare(job);
+        }
         lock.lock();
+        running_.reset();
+        runningPath_.clear();
         busy_ = false;
         inFlight_.reset();
         jobDone_.notify_all();
@@ -142,16 +189,18 @@ void LookAhead::run() {
 
 void LookAhead::prepare(const Job& job) {
     try {
-        const ReadOnlyFile file(job.path);
-        const std::optional<FileIdentity> before = identityOf(file.fd());
-        if (!before) {
+        // Read in a process of its own: a mount that stopped answering must not hold this
+        // thread, which ends with the program.
+        const std::optional<ReadFile> file = readInOwnProcess(job.path, kLargestPrepared);
+        if (!file) {
             return;
         }
+        const FileIdentity identity = identityOf(file->status);
         {
             const std::lock_guard lock(mutex_);
-            inFlight_ = before;
+            inFlight_ = identity;
         }
-        const PicturePtr picture = loadRasterPicture(file);
+        const PicturePtr picture = loadRasterPictureFromBytes(file->bytes);
         const auto* raster = dynamic_cast<const imaging::RasterPictureBase*>(picture.get());
         if (raster == nullptr || !job.placement.target) {
             return;
@@ -159,16 +208,14 @@ void LookAhead::prepare(const Job& job) {
         const QRectF target = job.placement.target(
             picture->naturalSizeTwips(job.placement.twipsPerPixelX, job.placement.twipsPerPixelY));
         const QSize needed = imaging::neededPixels(target, job.placement.pixelRatio);
-        if (needed.isEmpty() || !cache_.find(*before, needed).isNull()) {
+        if (needed.isEmpty() || !cache_.find(identity, needed).isNull()) {
             return;
         }
-        QImage image = raster->renderFor(needed);
-        // Written to while being read: the image may mix old and new, so it is not kept.
-        if (identityOf(file.fd()) == before) {
-            cache_.put(*before, std::move(image));
-        }
+        cache_.put(identity, raster->renderFor(needed));
     } catch (const std::exception&) {
         // Not kept: choosing the file loads it as usual and reports what is wrong.
+    } catch (const Stopped&) {
+        // No neighbour any more, or the program ends: nothing of it is kept.
     }
 }
 

@@ -1,17 +1,24 @@
 #pragma once
 
 #include "core/picture.h"
+#include "core/stop_request.h"
 #include "lookahead/box_image_cache.h"
 
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
+
+namespace zelvia::rt {
+class ReadOnlyFile;
+}
 
 namespace zelvia::rt::lookahead {
 
@@ -42,7 +49,7 @@ public:
     // `entry(i)` names entry i (empty past either end) and is called only here. While the moves
     // go on one entry at a time in one direction, more entries ahead are prepared, up to
     // kMostAhead; a jump prepares just the two neighbours. Work waiting for other entries is
-    // dropped.
+    // dropped, and a decode running for a file no longer wanted is asked to stop.
     void prepareAround(int index, const std::function<QString(int)>& entry,
                        const Placement& placement);
     // The same with only the two neighbours known.
@@ -53,11 +60,11 @@ public:
     // the user turns away from is wasted.
     static constexpr int kMostAhead = 6;
 
-    // Gives `picture`, just loaded from the open file `fd`, the image prepared for the same
-    // file content, if there is one, and notes it as the picture about to be shown. Called on
+    // Gives `picture`, just loaded from `file`, the image prepared for the same file content,
+    // if there is one, and notes it as the picture about to be shown. Called on
     // every load: cheap, except that a file the worker is decoding right now is waited for,
     // as decoding it here as well would take longer.
-    void adopt(const PicturePtr& picture, int fd);
+    void adopt(const PicturePtr& picture, const ReadOnlyFile& file);
 
     // Blocks until nothing is waiting or being decoded.
     void waitIdle();
@@ -65,10 +72,16 @@ public:
     // Drops every prepared image.
     void clear();
 
-    // Drops waiting work and ends the worker once its current decode is done; a later request
+    // Drops waiting work, asks the current decode to stop and ends the worker; a later request
     // starts it again. Called when the window goes away: decoding uses Qt's shared thread pool,
     // which must not be waited on while the application object is being destroyed.
     void stop();
+
+    // As stop(), waiting at most `patience`. False when the worker has not ended by then (a
+    // read on a mount that no longer answers never returns): it is left running and nothing
+    // more is prepared. Destroying this object waits for it, so the program should then end
+    // without destroying it.
+    bool stopWithin(std::chrono::milliseconds patience);
 
 private:
     struct Job {
@@ -79,6 +92,7 @@ private:
     void run();
     void prepare(const Job& job);
     void keepShown();
+    bool stopUntil(std::optional<std::chrono::steady_clock::time_point> deadline);
 
     BoxImageCache cache_;
     std::mutex mutex_;
@@ -88,6 +102,11 @@ private:
     std::deque<Job> pending_;
     bool busy_ = false;
     bool stopping_ = false;
+    bool workerEnded_ = false;
+    bool abandoned_ = false; // a worker that did not end in time is still out there
+    // The decode under way and its stop request; the request is shared with the worker.
+    QString runningPath_;
+    std::shared_ptr<StopRequest> running_;
     int lastIndex_ = -1;
     int run_ = 0; // moves of one entry in one direction in a row
     // The file being decoded on the worker, once opened.

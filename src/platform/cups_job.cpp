@@ -3,19 +3,29 @@
 #include "core/runtime_error.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QPrinter>
-#include <QThread>
+#include <QTimer>
+#include <QUuid>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cups/cups.h>
+#include <memory>
+#include <thread>
 
 namespace zelvia::rt {
 
 namespace {
 
 // How long a job that has not started yet is watched before it is taken as queued: long
-// enough for a scheduler to pass it to an idle queue, short enough not to stall the window.
+// enough for a scheduler to pass it to an idle queue, short enough not to keep the user waiting.
 constexpr qint64 kWatchMs = 3000;
-constexpr unsigned long kPollMs = 100;
+constexpr std::chrono::milliseconds kPoll(100);
+// A scheduler that stops answering mid-call is given this long beyond the watch; the job is
+// then taken as queued.
+constexpr qint64 kGiveUpMs = kWatchMs + 2000;
+constexpr int kCheckMs = 20;
 
 // This user's jobs on `queue` (all, or only those not finished yet); nullopt when the
 // scheduler cannot be asked.
@@ -37,6 +47,45 @@ bool fetchJobs(const QByteArray& queue, int which, Jobs& jobs) {
     return true;
 }
 
+std::vector<ListedJob> listed(const Jobs& jobs) {
+    std::vector<ListedJob> out;
+    out.reserve(static_cast<std::size_t>(jobs.count));
+    for (int i = 0; i < jobs.count; ++i) {
+        const cups_job_t& job = jobs.list[i];
+        out.push_back({job.id, static_cast<int>(job.state), QByteArray(job.title)});
+    }
+    return out;
+}
+
+// One look at the queue and our job on it; not answered when either cannot be asked.
+JobReport reportOn(const QByteArray& queue, std::optional<int> baseline, const QByteArray& token) {
+    JobReport r;
+    Jobs jobs;
+    if (!fetchJobs(queue, CUPS_WHICHJOBS_ALL, jobs)) {
+        return r;
+    }
+    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.constData(), nullptr);
+    if (dest == nullptr) {
+        return r;
+    }
+    r.answered = true;
+    if (const char* state = cupsGetOption("printer-state", dest->num_options, dest->options)) {
+        r.queueState = QByteArray(state).toInt();
+    }
+    cupsFreeDests(1, dest);
+    if (const std::optional<ListedJob> own = ownJob(listed(jobs), baseline, token)) {
+        r.jobState = own->state;
+    }
+    return r;
+}
+
+// What the watch found, shared with its thread, which may outlive the wait for it.
+struct Watch {
+    std::atomic<bool> done{false};
+    std::atomic<bool> abandoned{false};
+    std::atomic<JobVerdict> verdict{JobVerdict::Taken};
+};
+
 [[noreturn]] void fail(const char* what) {
     throw RuntimeError(err::PathAccess, std::string(what) + ": " + cupsLastErrorString());
 }
@@ -44,8 +93,8 @@ bool fetchJobs(const QByteArray& queue, int which, Jobs& jobs) {
 } // namespace
 
 JobVerdict judgeJob(const JobReport& report) {
-    if (!report.submitted) {
-        return JobVerdict::Failed;
+    if (!report.answered) {
+        return JobVerdict::Waiting; // asked again: a scheduler busy for a moment is no failure
     }
     if (report.jobState) {
         switch (*report.jobState) {
@@ -69,42 +118,48 @@ JobVerdict judgeJob(const JobReport& report) {
     return JobVerdict::Waiting;
 }
 
+std::optional<ListedJob> ownJob(const std::vector<ListedJob>& jobs, std::optional<int> baseline,
+                                const QByteArray& token) {
+    std::optional<ListedJob> own;
+    for (const ListedJob& job : jobs) {
+        const bool newer = !baseline || job.id > *baseline;
+        if (newer && !token.isEmpty() && job.title.contains(token) && (!own || job.id > own->id)) {
+            own = job;
+        }
+    }
+    return own;
+}
+
+std::optional<int> jobToCancel(const std::vector<ListedJob>& jobs, std::optional<int> baseline,
+                               const QByteArray& token) {
+    if (!baseline) {
+        return std::nullopt;
+    }
+    const std::optional<ListedJob> own = ownJob(jobs, baseline, token);
+    return own ? std::optional<int>(own->id) : std::nullopt;
+}
+
 CupsSubmission::CupsSubmission(const QString& queue)
-    : queue_(queue.section(QLatin1Char('/'), 0, 0).toLocal8Bit()) {
+    : queue_(queue.section(QLatin1Char('/'), 0, 0).toLocal8Bit()),
+      token_(QUuid::createUuid().toByteArray(QUuid::WithoutBraces)) {
     Jobs jobs;
     if (!fetchJobs(queue_, CUPS_WHICHJOBS_ALL, jobs)) {
         if (cupsLastError() == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE) {
             fail("the print scheduler cannot be reached");
         }
         // A queue the scheduler sets up only for the job, as for a printer found on the
-        // network: it has no jobs yet.
+        // network: no baseline, so nothing will be cancelled on it.
         return;
     }
+    int newest = 0;
     for (int i = 0; i < jobs.count; ++i) {
-        newestBefore_ = std::max(newestBefore_, jobs.list[i].id);
+        newest = std::max(newest, jobs.list[i].id);
     }
+    baseline_ = newest;
 }
 
-JobReport CupsSubmission::report(int* newJob) const {
-    JobReport r;
-    Jobs jobs;
-    cups_dest_t* dest = nullptr;
-    if (!fetchJobs(queue_, CUPS_WHICHJOBS_ALL, jobs) ||
-        (dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue_.constData(), nullptr)) == nullptr) {
-        return r;
-    }
-    r.submitted = true;
-    const char* state = cupsGetOption("printer-state", dest->num_options, dest->options);
-    r.queueState = state != nullptr ? QByteArray(state).toInt() : ipp::QueueStopped;
-    cupsFreeDests(1, dest);
-    for (int i = 0; i < jobs.count; ++i) {
-        const cups_job_t& job = jobs.list[i];
-        if (job.id > newestBefore_ && job.id > *newJob) {
-            *newJob = job.id;
-            r.jobState = static_cast<int>(job.state);
-        }
-    }
-    return r;
+QString CupsSubmission::jobName(const QString& title) const {
+    return title + QStringLiteral(" [") + QString::fromLatin1(token_) + QLatin1Char(']');
 }
 
 void CupsSubmission::confirm() const {
@@ -114,40 +169,51 @@ void CupsSubmission::confirm() const {
         abandon();
         throw RuntimeError(err::PathAccess, "the print job was refused: " + why.toStdString());
     }
-    QElapsedTimer watch;
-    watch.start();
-    for (;;) {
-        int job = 0;
-        switch (judgeJob(report(&job))) {
-        case JobVerdict::Taken:
-            return;
-        case JobVerdict::Failed:
-            abandon();
-            throw RuntimeError(err::PathAccess, "the print job cannot be printed");
-        case JobVerdict::Waiting:
-            break;
+    // The library keeps a connection per thread, so the watch's calls are its own.
+    const auto watch = std::make_shared<Watch>();
+    std::thread([watch, queue = queue_, baseline = baseline_, token = token_] {
+        QElapsedTimer clock;
+        clock.start();
+        JobVerdict verdict = JobVerdict::Waiting;
+        while (verdict == JobVerdict::Waiting && !watch->abandoned) {
+            verdict = judgeJob(reportOn(queue, baseline, token));
+            if (verdict == JobVerdict::Waiting) {
+                if (clock.elapsed() >= kWatchMs) {
+                    verdict = JobVerdict::Taken; // queued behind others on a queue that runs
+                } else {
+                    std::this_thread::sleep_for(kPoll);
+                }
+            }
         }
-        if (watch.elapsed() >= kWatchMs) {
-            return; // queued behind others on a queue that runs
+        watch->verdict = verdict;
+        watch->done = true;
+    }).detach();
+
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (watch->done || clock.elapsed() >= kGiveUpMs) {
+            loop.quit();
         }
-        QThread::msleep(kPollMs);
+    });
+    check.start(kCheckMs);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    watch->abandoned = true;
+    if (watch->done && watch->verdict == JobVerdict::Failed) {
+        abandon();
+        throw RuntimeError(err::PathAccess, "the print job cannot be printed");
     }
 }
 
 void CupsSubmission::abandon() const noexcept {
-    // The page is one job: the newest of this user's since the start, and no other.
     Jobs jobs;
-    if (!fetchJobs(queue_, CUPS_WHICHJOBS_ACTIVE, jobs)) {
+    if (!baseline_ || !fetchJobs(queue_, CUPS_WHICHJOBS_ACTIVE, jobs)) {
         return;
     }
-    int newest = 0;
-    for (int i = 0; i < jobs.count; ++i) {
-        if (jobs.list[i].id > newestBefore_) {
-            newest = std::max(newest, jobs.list[i].id);
-        }
-    }
-    if (newest != 0) {
-        cupsCancelJob2(CUPS_HTTP_DEFAULT, queue_.constData(), newest, 0);
+    if (const std::optional<int> job = jobToCancel(listed(jobs), baseline_, token_)) {
+        cupsCancelJob2(CUPS_HTTP_DEFAULT, queue_.constData(), *job, 0);
     }
 }
 

@@ -186,6 +186,8 @@ void Printer::EndDoc() {
     std::optional<CupsSubmission> submission;
     if (const QString queue = cupsQueueOf(printer_); !queue.isEmpty()) {
         submission.emplace(queue);
+        // The name tells our job from any other on the queue, whoever sent it.
+        printer_.setDocName(submission->jobName(QStringLiteral("Zelvia")));
     }
 
     QPainter painter;

@@ -9,10 +9,13 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <thread>
 
 using namespace zelvia::rt;
 using zelvia::rt::lookahead::LookAhead;
@@ -31,8 +34,8 @@ const QSize kNeeded(200, 100);
 
 class LookAheadTest : public ::testing::Test {
 protected:
-    QString write(const QString& name, QColor colour) {
-        QImage image(400, 200, QImage::Format_RGB32);
+    QString write(const QString& name, QColor colour, int width = 400) {
+        QImage image(width, 200, QImage::Format_RGB32);
         image.fill(colour);
         image.setPixelColor(0, 0, Qt::white); // some detail for the smooth scaling
         const QString path = dir_.filePath(name);
@@ -44,7 +47,7 @@ protected:
     static PicturePtr load(LookAhead& lookAhead, const QString& path) {
         const ReadOnlyFile file(path);
         PicturePtr picture = loadRasterPicture(file);
-        lookAhead.adopt(picture, file.fd());
+        lookAhead.adopt(picture, file);
         return picture;
     }
 
@@ -89,9 +92,19 @@ TEST_F(LookAheadTest, PreparesBothNeighboursAsDrawingWouldAndNothingForFailingFi
 TEST_F(LookAheadTest, FileChangedOrReplacedSincePreparingIsDecodedAfresh) {
     const QString a = write("a.bmp", QColor(200, 30, 30));
     const QString b = write("b.bmp", QColor(200, 30, 30));
+    const QString c = write("c.bmp", QColor(200, 30, 30));
     LookAhead lookAhead;
     lookAhead.prepareNeighbours(0, a, b, placement());
     lookAhead.waitIdle();
+    lookAhead.prepareNeighbours(1, QString(), c, placement());
+    lookAhead.waitIdle();
+    // Rewritten at the same size with its modification time put back (touch -r, rsync): only
+    // the change time tells.
+    struct stat before {};
+    ASSERT_EQ(::stat(QFile::encodeName(c).constData(), &before), 0);
+    write("c.bmp", QColor(30, 30, 200));
+    const timespec putBack[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(c).constData(), putBack, 0), 0);
 
     // Rewritten in place: same inode and size, later modification time. (Set explicitly: the
     // file system's clock may not have moved on within a test.)
@@ -104,12 +117,66 @@ TEST_F(LookAheadTest, FileChangedOrReplacedSincePreparingIsDecodedAfresh) {
     const QString fresh = write("fresh.bmp", QColor(30, 30, 200));
     ASSERT_EQ(::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(b).constData()), 0);
 
-    for (const QString& path : {a, b}) {
+    for (const QString& path : {a, b, c}) {
         const PicturePtr picture = load(lookAhead, path);
         const QColor centre = render(*picture).pixelColor(100, 50);
         EXPECT_TRUE(decoded(*picture)) << path.toStdString();
         EXPECT_GT(centre.blue(), 150) << path.toStdString();
         EXPECT_LT(centre.red(), 80) << path.toStdString();
+    }
+}
+
+// The shown picture is kept as drawn under the file as it was opened: rewritten since, the file
+// is decoded afresh when chosen again.
+TEST_F(LookAheadTest, ShownFileRewrittenSinceItWasOpenedIsDecodedAfresh) {
+    const QString a = write("a.bmp", QColor(200, 30, 30));
+    LookAhead lookAhead;
+    PicturePtr shown; // held by the display while shown
+    {
+        const ReadOnlyFile file(a);
+        shown = loadRasterPicture(file);
+        ASSERT_EQ(render(*shown).pixelColor(100, 50), QColor(200, 30, 30));
+        write("a.bmp", QColor(30, 30, 200), 402); // in place and longer, as a download ending
+        lookAhead.adopt(shown, file);
+    }
+    lookAhead.prepareNeighbours(1, QString(), QString(), placement()); // keeps the shown one
+    EXPECT_EQ(render(*load(lookAhead, a)).pixelColor(100, 50), QColor(30, 30, 200));
+}
+
+// A decode of `b` that polls its stop request as the decoders do, then a move: the decode stops
+// and keeps nothing when b is no neighbour any more, and runs on when it still is.
+TEST_F(LookAheadTest, DecodeOfAFileNoLongerANeighbourStopsAndKeepsNothing) {
+    const QString a = write("a.bmp", QColor(200, 30, 30));
+    const QString b = write("b.bmp", QColor(30, 200, 30));
+    const QString c = write("c.bmp", QColor(30, 30, 200));
+    for (const bool leftBehind : {false, true}) {
+        SCOPED_TRACE(leftBehind);
+        std::atomic<bool> started = false, released = false, sawStop = false;
+        Placement polling = placement();
+        polling.target = [&](QSizeF natural) {
+            started = true;
+            for (int ms = 0; !released && ms < 20000; ++ms) {
+                sawStop = sawStop || stopRequested();
+                throwIfStopRequested();
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            return placement().target(natural);
+        };
+        LookAhead lookAhead;
+        lookAhead.prepareNeighbours(1, QString(), b, polling);
+        while (!started) {
+            std::this_thread::yield();
+        }
+        const QString next = leftBehind ? c : b;
+        lookAhead.prepareNeighbours(2, a, next, placement());
+        released = !leftBehind;
+        lookAhead.waitIdle();
+        EXPECT_EQ(sawStop, leftBehind);
+        for (const QString& path : {b, next}) {
+            const PicturePtr picture = load(lookAhead, path);
+            render(*picture);
+            EXPECT_EQ(decoded(*picture), leftBehind && path == b);
+        }
     }
 }
 

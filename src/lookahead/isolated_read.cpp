@@ -1,0 +1,138 @@
+#include "lookahead/isolated_read.h"
+
+#include "core/native_path.h"
+#include "core/stop_request.h"
+#include "lookahead/file_identity.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace zelvia::rt::lookahead {
+
+namespace {
+
+constexpr int kPollMs = 10;
+
+bool writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t put = ::write(fd, data, size);
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            return false;
+        }
+        data += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+// In the forked child: only calls that are safe after fork in a threaded program.
+[[noreturn]] void serve(const char* path, qint64 limit, int out) {
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    struct stat status {};
+    if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > limit ||
+        !writeAll(out, reinterpret_cast<const char*>(&status), sizeof status)) {
+        ::_exit(1);
+    }
+    char buffer[1 << 16];
+    off_t offset = 0;
+    while (offset < status.st_size) {
+        const ssize_t got = ::pread(fd, buffer, sizeof buffer, offset);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0 || !writeAll(out, buffer, static_cast<std::size_t>(got))) {
+            break;
+        }
+        offset += got;
+    }
+    // Looked at again once read: a file written to meanwhile may have mixed old and new.
+    struct stat after {};
+    if (offset != status.st_size || ::fstat(fd, &after) != 0 ||
+        !writeAll(out, reinterpret_cast<const char*>(&after), sizeof after)) {
+        ::_exit(1);
+    }
+    ::_exit(0);
+}
+
+// Reads what the child sends until it closes its end; throws Stopped when asked to stop.
+bool receive(int in, QByteArray& received, qint64 limit) {
+    char buffer[1 << 16];
+    for (;;) {
+        throwIfStopRequested();
+        pollfd ready{in, POLLIN, 0};
+        if (::poll(&ready, 1, kPollMs) <= 0) {
+            continue;
+        }
+        const ssize_t got = ::read(in, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return got == 0;
+        }
+        if (received.size() + got > limit + 2 * static_cast<qint64>(sizeof(struct stat))) {
+            return false;
+        }
+        received.append(buffer, got);
+    }
+}
+
+} // namespace
+
+std::optional<ReadFile> readInOwnProcess(const QString& path, qint64 limit) {
+    const QByteArray native = encodeFileName(path);
+    int pipeFds[2];
+    if (native.isEmpty() || ::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        return std::nullopt;
+    }
+    // The reader is a grandchild, reaped by init: the child ends at once and is waited for
+    // here, while the reader may stay stuck in the kernel for as long as the mount is silent.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        if (::fork() == 0) {
+            serve(native.constData(), limit, pipeFds[1]);
+        }
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    if (child < 0) {
+        ::close(pipeFds[0]);
+        return std::nullopt;
+    }
+    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    QByteArray received;
+    bool complete = false;
+    try {
+        complete = receive(pipeFds[0], received, limit);
+    } catch (const Stopped&) {
+        ::close(pipeFds[0]); // the reader ends on its next write
+        throw;
+    }
+    ::close(pipeFds[0]);
+    constexpr auto kStatSize = static_cast<qsizetype>(sizeof(struct stat));
+    ReadFile file;
+    struct stat after {};
+    if (!complete || received.size() < 2 * kStatSize) {
+        return std::nullopt;
+    }
+    std::memcpy(&file.status, received.constData(), sizeof file.status);
+    std::memcpy(&after, received.constData() + received.size() - kStatSize, sizeof after);
+    if (received.size() != 2 * kStatSize + file.status.st_size ||
+        identityOf(after) != identityOf(file.status)) {
+        return std::nullopt;
+    }
+    file.bytes = received.mid(kStatSize, file.status.st_size);
+    return file;
+}
+
+} // namespace zelvia::rt::lookahead
