@@ -290,7 +290,7 @@ TEST(WorkBudget, FilesDemandingTooMuchWorkAreRefusedAsTooLarge) {
     const QByteArray gif = kept("gif-12000x12000-of-the-longest-lzw-runs-decodes-for-a-second");
     const QByteArray jpeg = kept("jpeg-499-dc-scans-of-6400x6400-visit-320m-blocks");
     ASSERT_FALSE(gif.isEmpty() || jpeg.isEmpty());
-    QByteArray smallGif = gif; // screen and frame cut to 2000 x 2000
+    QByteArray smallGif = gif; // screen and frame cut to 2000 x 2000, so 4 M pixels
     smallGif.replace(6, 4, QByteArray("\xD0\x07\xD0\x07", 4));
     smallGif.replace(30, 4, QByteArray("\xD0\x07\xD0\x07", 4));
     const qsizetype tenScans = jpeg.indexOf("\xFF\xDA") + 10 * 10; // each scan header 10 bytes

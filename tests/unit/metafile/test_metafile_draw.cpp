@@ -293,9 +293,8 @@ TEST(MetafileDraw, FullImageIsNaturalSizeOnWhite) {
     EXPECT_TRUE(colourAt(image, 76, 48, Qt::white));
 }
 
-// Records are cheap to write and each can fill the whole picture: past the budget of area drawn
-// the file is refused as too large; the same records at a tenth of the count still draw. A
-// thread asked to stop leaves at the first record.
+// Each cheap record can fill the whole picture: past the area budget the file is refused as too
+// large, a tenth of the records still draw, and a thread asked to stop leaves at the first.
 TEST(MetafileDraw, PlaybackIsBoundedByTheAreaDrawnAndStopsWhenAsked) {
     const auto fills = [](int count) {
         WmfWriter w;
