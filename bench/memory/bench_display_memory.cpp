@@ -1,5 +1,6 @@
-// Peak resident memory and time of the real display procedure, one file per process: the
-// largest honest file of each format and crafted files that once ran away with memory. The
+// Peak resident memory, CPU time and time of the real display procedure, one file per process:
+// the largest honest file of each format and crafted files that once ran away with memory or
+// time. The
 // files are generated here into a temporary folder, never kept. Each file is chosen in the
 // program's own window (offscreen) in a fresh child process, whose peak RSS is reported.
 // Usage: bench_display_memory
@@ -14,6 +15,7 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -162,6 +164,155 @@ QByteArray hugePngIcon() {
     return ico + png;
 }
 
+// Packs codes low bit first, each `width(i)` bits wide, into GIF data sub-blocks ended by the
+// empty block.
+template <class Width> QByteArray packSubBlocks(const std::vector<int>& codes, Width width) {
+    QByteArray data;
+    std::uint32_t acc = 0;
+    int nbits = 0;
+    for (size_t i = 0; i < codes.size(); ++i) {
+        acc |= static_cast<std::uint32_t>(codes[i]) << nbits;
+        nbits += width(i);
+        while (nbits >= 8) {
+            data.append(static_cast<char>(acc & 0xFF));
+            acc >>= 8;
+            nbits -= 8;
+        }
+    }
+    if (nbits > 0) {
+        data.append(static_cast<char>(acc & 0xFF));
+    }
+    QByteArray out;
+    for (qsizetype i = 0; i < data.size(); i += 255) {
+        const qsizetype n = std::min<qsizetype>(255, data.size() - i);
+        out.append(static_cast<char>(n));
+        out.append(data.mid(i, n));
+    }
+    out.append('\0');
+    return out;
+}
+
+// A GIF whose frame is drawn by the longest runs LZW allows: every code after the first few
+// hands out about 4,000 pixels, so a 65535 x 65535 frame takes 1.6 MB.
+QByteArray longestRunGif(int screenWidth, int screenHeight, int frameWidth, int frameHeight) {
+    QByteArray out("GIF89a");
+    put16(out, screenWidth);
+    put16(out, screenHeight);
+    out.append("\xF1\x00\x00", 3);
+    out.append("\x00\x00\x00\xFF\xFF\xFF\xFF\x00\x00\x00\x00\xFF", 12);
+    out.append(',');
+    put16(out, 0);
+    put16(out, 0);
+    put16(out, frameWidth);
+    put16(out, frameHeight);
+    out.append('\0');
+    out.append('\x02');
+    // Clear, index 0, then each new code the one being defined (the previous string and its
+    // first index again), so code k holds k - 4 zeros; once the table is full, its last code
+    // over and over. The widths follow the decoder's: one bit more once the next code needs it.
+    const qint64 total = qint64{frameWidth} * frameHeight;
+    std::vector<int> codes{4, 0};
+    std::vector<int> widths{3, 3};
+    int next = 6;
+    int width = 3;
+    qint64 pixels = 1;
+    while (pixels < total) {
+        const int code = std::min(next, 4095);
+        codes.push_back(code);
+        widths.push_back(width);
+        pixels += code - 4;
+        if (next < 4096) {
+            ++next;
+            if (next == (1 << width) && width < 12) {
+                ++width;
+            }
+        }
+    }
+    codes.push_back(5);
+    widths.push_back(width);
+    out.append(packSubBlocks(codes, [&widths](size_t i) { return widths[i]; }));
+    out.append(';');
+    return out;
+}
+
+// A progressive JPEG of `scans` DC scans, each of one component in turn, with no entropy data:
+// each scan costs the decoder a pass over that component's blocks.
+QByteArray dcScansJpeg(int width, int height, int components, int scans) {
+    const auto marker = [](QByteArray& out, int code, const QByteArray& body) {
+        out.append('\xFF');
+        out.append(static_cast<char>(code));
+        out.append(static_cast<char>((body.size() + 2) >> 8));
+        out.append(static_cast<char>((body.size() + 2) & 0xFF));
+        out.append(body);
+    };
+    QByteArray out("\xFF\xD8", 2);
+    marker(out, 0xDB, QByteArray(1, '\0') + QByteArray(64, '\1'));
+    QByteArray frame("\x08", 1);
+    frame.append(static_cast<char>(height >> 8));
+    frame.append(static_cast<char>(height & 0xFF));
+    frame.append(static_cast<char>(width >> 8));
+    frame.append(static_cast<char>(width & 0xFF));
+    frame.append(static_cast<char>(components));
+    for (int c = 1; c <= components; ++c) {
+        frame.append(static_cast<char>(c));
+        frame.append("\x11\x00", 2);
+    }
+    marker(out, 0xC2, frame);
+    // One DC code, one bit long: the difference 0. The scans carry no data, so the decoder
+    // reads zeros for every block.
+    marker(out, 0xC4, QByteArray("\x00\x01", 2) + QByteArray(15, '\0') + QByteArray(1, '\0'));
+    for (int s = 0; s < scans; ++s) {
+        QByteArray scan("\x01", 1);
+        scan.append(static_cast<char>(1 + s % components));
+        scan.append(QByteArray(4, '\0'));
+        marker(out, 0xDA, scan);
+    }
+    out.append("\xFF\xD9", 2);
+    return out;
+}
+
+// An RLE8 bitmap 16 pixels wide whose data is `bytes` of 255-pixel runs: all but the first run
+// lie past the row's end.
+QByteArray rleRunsPastTheRow(int bytes) {
+    zelvia::test::BmpLayout layout;
+    layout.width = 16;
+    layout.height = 1;
+    layout.bitCount = 8;
+    layout.compression = 1;
+    layout.palette = {qRgb(0, 0, 0), qRgb(255, 255, 255)};
+    for (int i = 0; i < bytes / 2; ++i) {
+        layout.pixels.append("\xFF\x01", 2);
+    }
+    layout.pixels.append("\x00\x01", 2);
+    return zelvia::test::makeBmp(layout);
+}
+
+// The honest references and the crafted files, written into `base`.
+void writeFiles(const QString& base) {
+    const auto path = [&](const char* name) { return base + QLatin1Char('/') + name; };
+    {
+        const std::vector<unsigned char> rgb = zelvia::bench::noisyPixels();
+        save(path("photo.jpg"), jpegOf(rgb, kPhotoWidth, kPhotoHeight));
+        save(path("progressive.jpg"), jpegOf(rgb, kPhotoWidth, kPhotoHeight, TJFLAG_PROGRESSIVE));
+        const QImage image(rgb.data(), kPhotoWidth, kPhotoHeight, kPhotoWidth * 3,
+                           QImage::Format_RGB888);
+        image.save(path("photo.bmp"), "BMP");
+    }
+    save(path("big.gif"), bigGif(4000, 3000));
+    save(path("crafted-multiscan.jpg"), patchedJpeg(65000, 65000, 1));
+    save(path("crafted-baseline.jpg"), patchedJpeg(65000, 65000, 3));
+    save(path("crafted-progressive.jpg"), progressiveHeaderOnly());
+    save(path("crafted-screen.gif"), hugeScreenGif());
+    save(path("crafted-huge.wmf"), placeableWmf(), qint64{65} << 20);
+    save(path("crafted-pngicon.ico"), hugePngIcon());
+    save(path("crafted-runs-65535.gif"), longestRunGif(65535, 65535, 65535, 65535));
+    save(path("crafted-runs-20000.gif"), longestRunGif(20000, 20000, 20000, 20000));
+    save(path("big-10000.gif"), bigGif(10000, 10000));
+    save(path("crafted-dc-scans.jpg"), dcScansJpeg(2900, 2900, 3, 499));
+    save(path("crafted-dc-scans-grey.jpg"), dcScansJpeg(6400, 6400, 1, 499));
+    save(path("crafted-rle-runs.bmp"), rleRunsPastTheRow(16 << 20));
+}
+
 struct Case {
     const char* label;
     const char* file;
@@ -195,6 +346,7 @@ int clickChild(const std::string& folder, const std::string& file) {
 
 struct Result {
     double ms = 0;
+    double cpuMs = 0;
     double peakMb = 0;
     std::string outcome;
 };
@@ -203,6 +355,7 @@ Result measure(const char* self, const std::string& folder, const std::string& f
     const zelvia::bench::ChildRun run = zelvia::bench::runChild(self, {"--child", folder, file});
     Result r;
     r.peakMb = run.peakMb;
+    r.cpuMs = run.cpuMs;
     const size_t tab = run.out.find('\t');
     if (!run.ok || tab == std::string::npos) {
         r.outcome = "child failed (status " + std::to_string(run.status) + ")";
@@ -222,24 +375,14 @@ int main(int argc, char** argv) {
         return clickChild(argv[2], argv[3]);
     }
     QCoreApplication app(argc, argv);
+    if (argc == 3 && std::string(argv[1]) == "--write") {
+        writeFiles(QString::fromLocal8Bit(argv[2])); // e.g. as seeds of a fuzzing run
+        return 0;
+    }
     QTemporaryDir dir;
     const QString base = dir.path();
     const auto path = [&](const char* name) { return base + QLatin1Char('/') + name; };
-    {
-        const std::vector<unsigned char> rgb = zelvia::bench::noisyPixels();
-        save(path("photo.jpg"), jpegOf(rgb, kPhotoWidth, kPhotoHeight));
-        save(path("progressive.jpg"), jpegOf(rgb, kPhotoWidth, kPhotoHeight, TJFLAG_PROGRESSIVE));
-        const QImage image(rgb.data(), kPhotoWidth, kPhotoHeight, kPhotoWidth * 3,
-                           QImage::Format_RGB888);
-        image.save(path("photo.bmp"), "BMP");
-    }
-    save(path("big.gif"), bigGif(4000, 3000));
-    save(path("crafted-multiscan.jpg"), patchedJpeg(65000, 65000, 1));
-    save(path("crafted-baseline.jpg"), patchedJpeg(65000, 65000, 3));
-    save(path("crafted-progressive.jpg"), progressiveHeaderOnly());
-    save(path("crafted-screen.gif"), hugeScreenGif());
-    save(path("crafted-huge.wmf"), placeableWmf(), qint64{65} << 20);
-    save(path("crafted-pngicon.ico"), hugePngIcon());
+    writeFiles(base);
 
     const std::vector<Case> cases = {
         {"idle window, nothing chosen", "-"},
@@ -253,15 +396,21 @@ int main(int argc, char** argv) {
         {"GIF 11500^2 screen, 1x1 frame", "crafted-screen.gif"},
         {"WMF 65 MiB (sparse), 8000x6000 tw", "crafted-huge.wmf"},
         {"ICO with a 65535^2 PNG header", "crafted-pngicon.ico"},
+        {"GIF 65535^2, longest LZW runs", "crafted-runs-65535.gif"},
+        {"GIF 20000^2, longest LZW runs", "crafted-runs-20000.gif"},
+        {"GIF 10000x10000 8-bit", "big-10000.gif"},
+        {"JPEG 2900^2 prog., 499 DC scans", "crafted-dc-scans.jpg"},
+        {"JPEG 6400^2 grey prog., 499 DC scans", "crafted-dc-scans-grey.jpg"},
+        {"BMP RLE8 16 MiB of runs past the row", "crafted-rle-runs.bmp"},
     };
     const std::string folder = base.toStdString();
-    std::printf("%-38s %12s %10s %10s  %s\n", "file", "bytes", "peak MB", "display ms",
-                "width label");
+    std::printf("%-38s %12s %10s %10s %10s  %s\n", "file", "bytes", "peak MB", "CPU ms",
+                "display ms", "width label");
     for (const Case& c : cases) {
         const Result r = measure(argv[0], folder, c.file);
         const qint64 bytes = std::string(c.file) == "-" ? 0 : QFile(path(c.file)).size();
-        std::printf("%-38s %12lld %10.1f %10.1f  %s\n", c.label, static_cast<long long>(bytes),
-                    r.peakMb, r.ms, r.outcome.c_str());
+        std::printf("%-38s %12lld %10.1f %10.1f %10.1f  %s\n", c.label,
+                    static_cast<long long>(bytes), r.peakMb, r.cpuMs, r.ms, r.outcome.c_str());
         std::fflush(stdout);
     }
     return 0;

@@ -1,5 +1,7 @@
 #include "formats/imaging/dib_decoder.h"
 
+#include "formats/imaging/work_budget.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -88,6 +90,7 @@ qint64 decodeUncompressed(const ByteSource& source, const DibInfo& info, RowSink
 
     qint64 available = 0;
     for (qint64 fileRow = 0; fileRow < info.height; ++fileRow) {
+        throwIfStopRequested();
         const qint64 got = reader.read(bytes.data(), stride);
         available += got;
         if (got < stride) {
@@ -189,6 +192,17 @@ qint64 decodeRle(const ByteSource& source, const DibInfo& info, RowSink& sink) {
         consumed += v >= 0 ? 1 : 0;
         return v;
     };
+    // Each run costs a step, and each pixel it writes; a few bytes can demand millions. A run
+    // past the row's end is clipped without a loop.
+    WorkBudget budget(kRleWork, "run-length bitmap");
+    const auto putRun = [&](int count, const auto& colour) {
+        const int n = std::clamp(w - x, 0, count);
+        budget.spend(n);
+        for (int i = 0; i < n; ++i) {
+            put(colour(i));
+        }
+        x += count - n;
+    };
     const auto readRgb = [&]() -> int {
         const int b = nextByte();
         const int g = nextByte();
@@ -206,6 +220,7 @@ qint64 decodeRle(const ByteSource& source, const DibInfo& info, RowSink& sink) {
         if (value < 0) {
             break;
         }
+        budget.spend(1);
         if (count > 0) {
             if (info.coding == DibCoding::Rle24) {
                 const int g = nextByte();
@@ -213,18 +228,15 @@ qint64 decodeRle(const ByteSource& source, const DibInfo& info, RowSink& sink) {
                 if (r < 0) {
                     break;
                 }
-                for (int i = 0; i < count; ++i) {
-                    put(qRgb(r, g, value));
-                }
+                putRun(count, [c = qRgb(r, g, value)](int) { return c; });
             } else if (info.coding == DibCoding::Rle8) {
-                for (int i = 0; i < count; ++i) {
-                    put(lut[static_cast<size_t>(value)]);
-                }
+                putRun(count, [c = lut[static_cast<size_t>(value)]](int) { return c; });
             } else {
-                for (int i = 0; i < count; ++i) {
-                    put(lut[static_cast<size_t>(i % 2 == 0 ? value >> 4 : value & 0x0F)]);
-                }
+                putRun(count, [&](int i) {
+                    return lut[static_cast<size_t>(i % 2 == 0 ? value >> 4 : value & 0x0F)];
+                });
             }
+            x = std::min(x, w + 1);
             continue;
         }
         if (value == 0) { // end of line
@@ -245,6 +257,7 @@ qint64 decodeRle(const ByteSource& source, const DibInfo& info, RowSink& sink) {
             }
             x += dx;
         } else { // absolute run of `value` pixels, padded to a 16-bit boundary
+            budget.spend(value);
             bool ended = false;
             if (info.coding == DibCoding::Rle24) {
                 for (int i = 0; i < value && !ended; ++i) {

@@ -3,6 +3,7 @@
 #include "formats/imaging/gif_lzw.h"
 #include "formats/imaging/le_bytes.h"
 #include "formats/imaging/raster_base.h"
+#include "formats/imaging/work_budget.h"
 
 #include <algorithm>
 #include <array>
@@ -133,6 +134,22 @@ int frameRow(int n, int height, bool interlaced) {
     return height;
 }
 
+// How many rows of the frame's data must be decoded to cover its first `visible` rows: all of
+// them up to the last visible one, which in interlaced data may come early.
+int rowsToDecode(int visible, int height, bool interlaced) {
+    if (visible <= 0) {
+        return 0;
+    }
+    if (!interlaced || visible >= height) {
+        return std::min(visible, height);
+    }
+    int n = height - 1;
+    while (n > 0 && frameRow(n, height, true) >= visible) {
+        --n;
+    }
+    return n + 1;
+}
+
 class GifPicture final : public RasterPictureBase {
 public:
     GifPicture(ByteSourcePtr source, QSize screen, GifFrame frame)
@@ -153,7 +170,7 @@ protected:
 
 private:
     // The first frame's rows, each placed on the logical screen; rows and columns past the
-    // screen are dropped. Rows arriving in order stop after `lastRow`.
+    // screen are dropped, and rows past the screen or after `lastRow` are not decoded at all.
     void decode(RowSink& sink, int lastRow) const {
         if (!frame_.present) {
             return; // the empty logical screen
@@ -168,6 +185,18 @@ private:
         const int fh = frame_.rect.height();
         const int from = std::min(frame_.rect.left(), screenW);
         const int to = std::min(frame_.rect.left() + fw, screenW);
+        const int needed = from < to
+                               ? rowsToDecode(std::min(lastRow + 1, screenH) - frame_.rect.top(),
+                                              fh, frame_.interlaced)
+                               : 0;
+        if (needed == 0) {
+            return; // the frame lies off the screen: only the background shows
+        }
+        // LZW can hand out thousands of pixels per code: a small file can demand billions.
+        WorkBudget budget(kGifWork, "GIF");
+        if (!budget.allows(qint64{needed} * fw)) {
+            throw RuntimeError(err::TooLarge, "GIF frame too large to decode");
+        }
         std::vector<QRgb> row(static_cast<size_t>(screenW), 0);
         int x = 0;
         int n = 0; // rows completed
@@ -181,11 +210,12 @@ private:
                 }
                 if (++x == fw) {
                     const int y = frame_.rect.top() + frameRow(n, fh, frame_.interlaced);
-                    if (y < screenH && from < to) {
+                    if (y < screenH) {
                         sink.putRowSpan(y, row.data(), from, to);
                     }
                     x = 0;
-                    if (++n == fh || (!frame_.interlaced && y >= std::min(lastRow, screenH - 1))) {
+                    budget.spend(fw);
+                    if (++n == needed) {
                         return false;
                     }
                 }
@@ -195,16 +225,17 @@ private:
         ChunkReader in(*source_, frame_.dataOffset, source_->size(), qint64{1} << 16);
         std::array<std::uint8_t, 255> block{};
         for (int size = in.next(); size > 0; size = in.next()) {
+            throwIfStopRequested(); // codes that hand out nothing still take time
             const auto got = static_cast<int>(in.read(block.data(), size));
             if (!lzw.feed(block.data(), got) || got < size) {
                 break;
             }
         }
-        if (n < fh && x > 0) {
+        if (n < needed && x > 0) {
             // A row cut short: what it holds is shown, the rest stays transparent.
             std::fill(row.begin() + std::min(frame_.rect.left() + x, screenW), row.end(), 0);
             const int y = frame_.rect.top() + frameRow(n, fh, frame_.interlaced);
-            if (y < screenH && from < to) {
+            if (y < screenH) {
                 sink.putRowSpan(y, row.data(), from, to);
             }
         }

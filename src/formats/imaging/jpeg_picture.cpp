@@ -4,6 +4,7 @@
 #include "formats/imaging/jpeg_limits.h"
 #include "formats/imaging/le_bytes.h"
 #include "formats/imaging/raster_base.h"
+#include "formats/imaging/work_budget.h"
 
 #include <algorithm>
 #include <array>
@@ -160,10 +161,46 @@ void silentOutput(j_common_ptr /*cinfo*/) {}
 // coefficient.
 constexpr int kMaxScans = 500;
 
+// Counts the decoder's work as it reads: the blocks of every scan, charged per row of MCUs,
+// since a scan whose blocks carry almost no data still costs a pass over its blocks. Past the
+// budget, or when the thread is asked to stop, it leaves through the error manager's jump: an
+// exception cannot cross libjpeg's frames.
+struct ProgressMonitor {
+    enum class Ended { No, Budget, Stop };
+    jpeg_progress_mgr pub{};
+    qint64 blocksLeft = kJpegWork;
+    int scan = -1;
+    JDIMENSION rowsCharged = 0;
+    qint64 blocksPerRow = 0;
+    Ended ended = Ended::No;
+};
+
 void progressMonitor(j_common_ptr cinfo) {
     auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    auto* p = reinterpret_cast<ProgressMonitor*>(cinfo->progress);
     if (d->input_scan_number > kMaxScans) {
         reinterpret_cast<ErrorManager*>(cinfo->err)->scanLimitHit = 1;
+        errorExit(cinfo);
+    }
+    if (d->input_scan_number != p->scan) {
+        p->scan = d->input_scan_number;
+        p->rowsCharged = 0;
+        p->blocksPerRow = 0;
+        for (int i = 0; i < d->comps_in_scan; ++i) {
+            const jpeg_component_info* c = d->cur_comp_info[i];
+            p->blocksPerRow += qint64{c->width_in_blocks} * c->v_samp_factor;
+        }
+    }
+    if (d->input_iMCU_row > p->rowsCharged) {
+        p->blocksLeft -= qint64{d->input_iMCU_row - p->rowsCharged} * p->blocksPerRow;
+        p->rowsCharged = d->input_iMCU_row;
+    }
+    if (p->blocksLeft < 0) {
+        p->ended = ProgressMonitor::Ended::Budget;
+        errorExit(cinfo);
+    }
+    if (stopRequested()) {
+        p->ended = ProgressMonitor::Ended::Stop;
         errorExit(cinfo);
     }
 }
@@ -229,7 +266,7 @@ struct JpegRun {
     jpeg_decompress_struct cinfo{};
     ErrorManager error;
     SourceManager source;
-    jpeg_progress_mgr progress{};
+    ProgressMonitor progress;
     std::vector<QRgb> row;
     int rowsDelivered = 0;
     bool cmyk = false;
@@ -413,15 +450,22 @@ private:
         run->source.pub.resync_to_restart = jpeg_resync_to_restart;
         run->source.pub.term_source = termSource;
         run->cinfo.src = &run->source.pub;
-        run->progress.progress_monitor = progressMonitor;
-        run->cinfo.progress = &run->progress;
+        run->progress.pub.progress_monitor = progressMonitor;
+        run->cinfo.progress = &run->progress.pub;
         const int failure = runDecoder(*run, sink, scale);
         const int delivered = run->rowsDelivered;
         const auto width = static_cast<int>(run->cinfo.output_width);
         const auto height = static_cast<int>(run->cinfo.output_height);
         const bool memory = failure == JERR_OUT_OF_MEMORY || failure == JERR_NO_BACKING_STORE;
         const std::string message = failure != 0 ? describe(run->cinfo) : std::string();
+        const ProgressMonitor::Ended ended = run->progress.ended;
         jpeg_destroy_decompress(&run->cinfo);
+        if (ended == ProgressMonitor::Ended::Stop) {
+            throw Stopped{};
+        }
+        if (ended == ProgressMonitor::Ended::Budget) {
+            throw RuntimeError(err::TooLarge, "JPEG: too much work to decode");
+        }
         if (run->source.failure) {
             std::rethrow_exception(run->source.failure);
         }

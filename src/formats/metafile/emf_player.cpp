@@ -950,6 +950,7 @@ bool playEmf(QByteArrayView bytes, const MetafileInfo& info, GdiDevice& device) 
             return type == EMR_EOF;
         }
         ByteReader record(file.at(start, size));
+        device.chargeRecord();
         try {
             if (!player.play(type, record)) {
                 return true;

@@ -67,6 +67,10 @@ GdiDevice::GdiDevice(QPainter& painter, const DeviceSetup& setup)
     const double sx = f.width() != 0 ? t.width() / f.width() : 1;
     const double sy = f.height() != 0 ? t.height() / f.height() : 1;
     deviceToPainter_ = QTransform(sx, 0, 0, sy, t.x() - f.x() * sx, t.y() - f.y() * sy) * base_;
+    // Recording (the drawing's extent) and printing draw no pixels here: only records count.
+    const QPaintDevice* device = painter_.device();
+    rasterises_ = device != nullptr &&
+                  (device->devType() == QInternal::Image || device->devType() == QInternal::Pixmap);
     baseHadClip_ = painter_.hasClipping();
     if (baseHadClip_) {
         baseClip_ = painter_.clipPath();
@@ -324,6 +328,47 @@ double edgeLengthOnDevice(const QPainterPath& path, const QTransform& toDevice) 
 
 } // namespace
 
+// Filling costs with the area covered on the canvas, stroking with the edges' length times the
+// pen's width, at most the canvas the stroke reaches: a small record can ask for either across
+// the whole picture.
+void GdiDevice::chargeDrawing(const QPainterPath& path, Paint paint) {
+    const QPaintDevice* device = painter_.device();
+    if (!rasterises_ || device == nullptr) {
+        return;
+    }
+    const QTransform& toDevice = painter_.deviceTransform();
+    const QRectF canvas(0, 0, device->width(), device->height());
+    const QRectF bounds = toDevice.mapRect(path.boundingRect());
+    double cost = 0;
+    if (paint != Paint::Fill) {
+        const double scale = std::sqrt(std::abs(toDevice.determinant()));
+        const double width = std::max(1.0, painter_.pen().widthF() * scale);
+        // An edge costs at most the canvas it crosses, however far it reaches beyond.
+        const double diagonal = std::hypot(canvas.width(), canvas.height());
+        double length = 0;
+        for (int i = 1; i < path.elementCount(); ++i) {
+            if (!path.elementAt(i).isMoveTo()) {
+                const QLineF edge(toDevice.map(QPointF(path.elementAt(i - 1))),
+                                  toDevice.map(QPointF(path.elementAt(i))));
+                length += std::min(edge.length(), diagonal);
+            }
+        }
+        const QRectF reach = bounds.adjusted(-width, -width, width, width) & canvas;
+        cost += length + std::min(length * width, reach.width() * reach.height());
+    }
+    if (paint != Paint::Stroke) {
+        const QRectF covered = bounds & canvas;
+        cost += covered.width() * covered.height();
+    }
+    budget_.spend(static_cast<qint64>(std::min(cost, 1e15)));
+}
+
+void GdiDevice::chargeArea(const QRectF& painterRect) {
+    QPainterPath area;
+    area.addRect(painterRect);
+    chargeDrawing(area, Paint::Fill);
+}
+
 void GdiDevice::drawLogicalPath(const QPainterPath& path, Paint paint) {
     if (inPath_) {
         addToPath(path);
@@ -344,6 +389,7 @@ void GdiDevice::drawLogicalPath(const QPainterPath& path, Paint paint) {
     const bool smooth =
         edgeLengthOnDevice(path, painter_.deviceTransform()) <= kMaxAntialiasedEdgePixels;
     painter_.setRenderHint(QPainter::Antialiasing, smooth);
+    chargeDrawing(path, paint);
     painter_.drawPath(path);
     painter_.setRenderHint(QPainter::Antialiasing, true);
 }
@@ -360,6 +406,7 @@ void GdiDevice::drawDevicePath(const QPainterPath& path, Paint paint) {
     const bool smooth =
         edgeLengthOnDevice(path, painter_.deviceTransform()) <= kMaxAntialiasedEdgePixels;
     painter_.setRenderHint(QPainter::Antialiasing, smooth);
+    chargeDrawing(path, paint);
     painter_.drawPath(path);
     painter_.setRenderHint(QPainter::Antialiasing, true);
 }
@@ -397,6 +444,9 @@ void GdiDevice::lineTo(QPointF p) {
         painter_.setBackgroundMode(state_.bkMode == gdi::OPAQUE ? Qt::OpaqueMode
                                                                 : Qt::TransparentMode);
         painter_.setBackground(state_.bkColor);
+        QPainterPath line(state_.currentPos);
+        line.lineTo(p);
+        chargeDrawing(line, Paint::Stroke);
         painter_.drawLine(state_.currentPos, p);
     }
     state_.currentPos = p;
@@ -418,6 +468,9 @@ void GdiDevice::polyline(const QPolygonF& points) {
     applyLogicalTransform();
     painter_.setPen(makePen(1.0));
     painter_.setBrush(Qt::NoBrush);
+    QPainterPath line;
+    line.addPolygon(points);
+    chargeDrawing(line, Paint::Stroke);
     painter_.drawPolyline(points);
 }
 
@@ -439,6 +492,9 @@ void GdiDevice::polylineTo(const QPolygonF& points) {
         applyLogicalTransform();
         painter_.setPen(makePen(1.0));
         painter_.setBrush(Qt::NoBrush);
+        QPainterPath line;
+        line.addPolygon(all);
+        chargeDrawing(line, Paint::Stroke);
         painter_.drawPolyline(all);
     }
     state_.currentPos = points.back();
@@ -671,6 +727,7 @@ void GdiDevice::blit(const QImage& source, const QRectF& sourceRect, const QRect
         if (ops) {
             painter_.setCompositionMode(mode);
         }
+        chargeArea(dest.normalized());
         painter_.fillRect(dest.normalized(), brush);
     };
     const QBrush pattern = makeBrush(state_.brush, logicalToPainter() * devicePixelScale_);
@@ -760,6 +817,7 @@ void GdiDevice::blit(const QImage& source, const QRectF& sourceRect, const QRect
         const QTransform place(dest.width() / sourceRect.width(), 0, 0,
                                dest.height() / sourceRect.height(), dest.x(), dest.y());
         painter_.setTransform(place * logicalToPainter());
+        chargeArea(target);
         painter_.drawImage(target, image, from);
         break;
     }
@@ -774,6 +832,7 @@ void GdiDevice::fillDeviceRegion(const QPainterPath& region, const LogBrush& bru
     applyDeviceTransform();
     painter_.setPen(Qt::NoPen);
     setupBrush(brush, deviceToPainter_ * devicePixelScale_);
+    chargeDrawing(region, Paint::Fill);
     painter_.drawPath(region);
 }
 
@@ -784,6 +843,7 @@ void GdiDevice::fillLogicalPath(const QPainterPath& path, const QBrush& brush) {
     applyLogicalTransform();
     painter_.setPen(Qt::NoPen);
     painter_.setBrush(brush);
+    chargeDrawing(path, Paint::Fill);
     painter_.drawPath(path);
 }
 
@@ -799,6 +859,7 @@ void GdiDevice::frameDeviceRegion(const QPainterPath& region, const LogBrush& br
     }
     painter_.setPen(pen);
     painter_.setBrush(Qt::NoBrush);
+    chargeDrawing(region, Paint::Stroke);
     painter_.drawPath(region);
 }
 
@@ -811,6 +872,7 @@ void GdiDevice::invertDeviceRegion(const QPainterPath& region) {
     painter_.setCompositionMode(QPainter::RasterOp_NotDestination);
     painter_.setPen(Qt::NoPen);
     painter_.setBrush(Qt::white);
+    chargeDrawing(region, Paint::Fill);
     painter_.drawPath(region);
     painter_.restore();
 }

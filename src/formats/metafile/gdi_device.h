@@ -1,5 +1,6 @@
 #pragma once
 
+#include "formats/imaging/work_budget.h"
 #include "formats/metafile/gdi_state.h"
 
 #include <QPainter>
@@ -31,6 +32,10 @@ public:
     ~GdiDevice();
     GdiDevice(const GdiDevice&) = delete;
     GdiDevice& operator=(const GdiDevice&) = delete;
+
+    // One record played: counts toward the playback's work budget and polls the thread's stop
+    // request. Throws RuntimeError 5 once the records and what they draw have cost too much.
+    void chargeRecord() { budget_.spend(kRecordWork); }
 
     DcState& state() { return state_; }
     [[nodiscard]] const DcState& state() const { return state_; }
@@ -102,6 +107,11 @@ public:
 private:
     enum class Paint { Stroke, Fill, Both };
 
+    // A record's fixed cost, in the budget's units (device pixels drawn).
+    static constexpr qint64 kRecordWork = 64;
+    void chargeDrawing(const QPainterPath& path, Paint paint);
+    void chargeArea(const QRectF& painterRect);
+
     void applyLogicalTransform();
     void applyDeviceTransform();
     void applyClip();
@@ -122,7 +132,9 @@ private:
 
     QPainter& painter_;
     DeviceSetup setup_;
-    LogFont cachedLogFont_; // emSizeForHeight needs font matching; keep the last answer
+    imaging::WorkBudget budget_{imaging::kMetafileWork, "metafile"};
+    bool rasterises_ = false; // drawing onto pixels, where the area drawn costs time
+    LogFont cachedLogFont_;   // emSizeForHeight needs font matching; keep the last answer
     double cachedEm_ = -1;
 
     QTransform base_;             // painter transform when playback began

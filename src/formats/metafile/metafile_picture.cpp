@@ -22,13 +22,16 @@ void play(QByteArrayView bytes, const MetafileInfo& info, QPainter& painter, con
     metafile::DeviceSetup setup = info.setup;
     setup.target = target;
     painter.save();
-    {
+    try {
         metafile::GdiDevice device(painter, setup);
         if (info.format == MetafileFormat::Wmf) {
             metafile::playWmf(bytes, info, device);
         } else {
             metafile::playEmf(bytes, info, device);
         }
+    } catch (...) { // past the work budget, or asked to stop
+        painter.restore();
+        throw;
     }
     painter.restore();
 }

@@ -610,6 +610,7 @@ bool playWmf(QByteArrayView bytes, const MetafileInfo& info, GdiDevice& device) 
             return function == META_EOF; // a truncated end record is still the end
         }
         ByteReader record(file.at(start + 6, static_cast<qint64>(words) * 2 - 6));
+        device.chargeRecord();
         try {
             if (!player.play(function, words, record)) {
                 return true;

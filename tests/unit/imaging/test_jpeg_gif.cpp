@@ -1,7 +1,9 @@
 #include "core/runtime_error.h"
+#include "core/stop_request.h"
 #include "formats/imaging/raster_picture.h"
 #include "support/image_writers.h"
 
+#include <QFile>
 #include <QPainter>
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
@@ -276,4 +278,50 @@ TEST(Gif, InterlacedRowsReduceLikeTheSameRowsInOrder) {
     EXPECT_EQ(a->fullImage(), b->fullImage());
     EXPECT_EQ(drawAt(*a, 97, 66), drawAt(*b, 97, 66));
     EXPECT_EQ(lastDecodedSize(*b), QSize(97, 66));
+}
+
+// Kept fuzzer inputs whose few bytes demand seconds of decoding are refused as too large; the
+// same files cut to a fraction of that work still draw.
+TEST(WorkBudget, FilesDemandingTooMuchWorkAreRefusedAsTooLarge) {
+    const auto kept = [](const char* name) {
+        QFile f(QStringLiteral(ZELVIA_FUZZ_REGRESSIONS "/fuzz_load_picture/") + name);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray gif = kept("gif-12000x12000-of-the-longest-lzw-runs-decodes-for-a-second");
+    const QByteArray jpeg = kept("jpeg-499-dc-scans-of-6400x6400-visit-320m-blocks");
+    ASSERT_FALSE(gif.isEmpty() || jpeg.isEmpty());
+    QByteArray smallGif = gif; // screen and frame cut to 2000 x 2000, so 4 M pixels
+    smallGif.replace(6, 4, QByteArray("\xD0\x07\xD0\x07", 4));
+    smallGif.replace(30, 4, QByteArray("\xD0\x07\xD0\x07", 4));
+    const qsizetype tenScans = jpeg.indexOf("\xFF\xDA") + 10 * 10; // each scan header 10 bytes
+    const struct {
+        QByteArray bytes;
+        int error;
+    } cases[] = {{gif, err::TooLarge},
+                 {smallGif, 0},
+                 {jpeg, err::TooLarge},
+                 {jpeg.left(tenScans) + "\xFF\xD9", 0}};
+    for (const auto& c : cases) {
+        const PicturePtr p = loadRasterPictureFromBytes(c.bytes);
+        EXPECT_EQ(errorOf([&] { drawAt(*p, 169, 169); }), c.error) << p->pixelSize().width();
+    }
+}
+
+// The look-ahead abandons a decode by asking its thread to stop: every decoder polls.
+TEST(WorkBudget, DecodersStopWhenTheirThreadIsAskedTo) {
+    const QImage image = quadrants(64, 48);
+    BmpLayout rle;
+    rle.bitCount = 8;
+    rle.compression = 1;
+    rle.palette = {qRgb(0, 0, 0)};
+    rle.pixels = QByteArray("\x01\x00\x00\x01", 4);
+    StopRequest stop;
+    stop.request();
+    const StopScope scope(stop);
+    for (const QByteArray& bytes :
+         {encodeWith(image, "JPG", 90), encodeWith(image, "BMP"), makeBmp(rle),
+          makeGif(4, 4, 0, 0, 4, 4, {}, -1, [](int, int) { return 1; })}) {
+        const PicturePtr p = loadRasterPictureFromBytes(bytes);
+        EXPECT_THROW(drawAt(*p, 2, 2), Stopped) << bytes.left(3).toHex().constData();
+    }
 }

@@ -1,3 +1,5 @@
+#include "core/runtime_error.h"
+#include "core/stop_request.h"
 #include "formats/metafile/metafile_picture.h"
 #include "support/metafile_writers.h"
 
@@ -289,4 +291,31 @@ TEST(MetafileDraw, FullImageIsNaturalSizeOnWhite) {
     EXPECT_EQ(image.size(), QSize(96, 96));
     EXPECT_TRUE(colourAt(image, 20, 48, Qt::red));
     EXPECT_TRUE(colourAt(image, 76, 48, Qt::white));
+}
+
+// Each cheap record can fill the whole picture: past the area budget the file is refused as too
+// large, a tenth of the records still draw, and a thread asked to stop leaves at the first.
+TEST(MetafileDraw, PlaybackIsBoundedByTheAreaDrawnAndStopsWhenAsked) {
+    const auto fills = [](int count) {
+        WmfWriter w;
+        w.solidBrush(kRed).select(0);
+        for (int i = 0; i < count; ++i) {
+            w.rectangle(0, 0, 1000, 1000);
+        }
+        return loadMetafilePictureFromBytes(w.placeable(QRect(0, 0, 1000, 1000), 1000, 1));
+    };
+    const auto error = [](const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const RuntimeError& e) {
+            return e.number();
+        }
+        return 0;
+    };
+    EXPECT_EQ(error([&] { (void)render(fills(3000), QSize(1000, 1000)); }), err::TooLarge);
+    EXPECT_TRUE(colourAt(render(fills(300), QSize(500, 500)), 250, 250, QColor(Qt::red)));
+    StopRequest stop;
+    stop.request();
+    const StopScope scope(stop);
+    EXPECT_THROW((void)render(fills(1), QSize(10, 10)), Stopped);
 }
