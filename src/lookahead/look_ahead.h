@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/picture.h"
+#include "core/prepared_images.h"
 #include "lookahead/box_image_cache.h"
 
 #include <QRectF>
@@ -29,10 +30,10 @@ struct Placement {
 // images of exactly the size the display will draw them, so that choosing one next needs no
 // decoding. Only bitmap-like pictures are prepared. The worker reads files and decodes; it
 // never touches a control. A file that fails is simply left out.
-class LookAhead {
+class LookAhead : public PreparedImages {
 public:
     LookAhead();
-    ~LookAhead();
+    ~LookAhead() override;
     LookAhead(const LookAhead&) = delete;
     LookAhead& operator=(const LookAhead&) = delete;
 
@@ -45,7 +46,7 @@ public:
     // Gives `picture`, just loaded from the open file `fd`, the image prepared for the same
     // file content, if there is one, and notes it as the picture about to be shown. Cheap;
     // called on every load.
-    void adopt(const PicturePtr& picture, int fd);
+    void adopt(const PicturePtr& picture, int fd) override;
 
     // Blocks until nothing is waiting or being decoded.
     void waitIdle();
