@@ -37,11 +37,16 @@ else
     done
 fi
 
+# The build's precompiled headers are GCC's, which clang cannot read: clang-tidy gets the
+# compile commands without them and parses each file's own includes.
 log=$(mktemp)
-trap 'rm -f "$log"' EXIT
+commands=$(mktemp -d)
+trap 'rm -rf "$log" "$commands"' EXIT
+sed -e 's# -Winvalid-pch -include [^ ]*/cmake_pch\.hxx##g' "$build/compile_commands.json" \
+    >"$commands/compile_commands.json"
 status=0
 set +o pipefail
-"$driver" -clang-tidy-binary "$(command -v "$tidy")" -p "$build" -j "$jobs" -quiet \
+"$driver" -clang-tidy-binary "$(command -v "$tidy")" -p "$commands" -j "$jobs" -quiet \
     -header-filter="^($(escape "$repo/src/")|$(escape "$build/include/"))" "${patterns[@]}" 2>&1 |
     sed 's/\x1b\[[0-9;]*m//g' >"$log"
 status=${PIPESTATUS[0]}

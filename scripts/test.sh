@@ -22,6 +22,8 @@ export JOBS=${JOBS:-$(nproc)}
 if command -v ccache >/dev/null 2>&1; then
     export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
     export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
+    # The tests' precompiled headers (cmake/ZelviaPch.cmake) are cached only with these.
+    export CCACHE_SLOPPINESS=${CCACHE_SLOPPINESS:-pch_defines,time_macros,include_file_mtime,include_file_ctime}
 fi
 steps=${ZELVIA_CI_STEPS:-format build tidy sanitize tsan fuzz}
 start=$SECONDS

@@ -4,7 +4,6 @@
 #include "core/runtime_error.h"
 #include "formats/imaging/raster_picture.h"
 #include "formats/metafile/metafile_picture.h"
-#include "lookahead/look_ahead.h"
 
 namespace zelvia::rt {
 
@@ -15,7 +14,7 @@ constexpr qint64 kSniffBytes = 64;
 
 } // namespace
 
-PicturePtr LoadPicture(const QString& path) {
+PicturePtr LoadPicture(const QString& path, PreparedImages* prepared) {
     if (path.isEmpty()) {
         return nullptr;
     }
@@ -23,7 +22,7 @@ PicturePtr LoadPicture(const QString& path) {
     const QByteArray head = file.readAt(0, kSniffBytes);
     if (looksLikeRaster(head)) {
         PicturePtr picture = loadRasterPicture(file);
-        if (lookahead::LookAhead* prepared = lookahead::shared()) {
+        if (prepared != nullptr) {
             prepared->adopt(picture, file);
         }
         return picture;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/picture.h"
+#include "core/prepared_images.h"
 #include "core/stop_request.h"
 #include "lookahead/box_image_cache.h"
 
@@ -37,10 +38,10 @@ struct Placement {
 // images of exactly the size the display will draw them, so that choosing one next needs no
 // decoding. Only bitmap-like pictures are prepared. The worker reads files and decodes; it
 // never touches a control. A file that fails is simply left out.
-class LookAhead {
+class LookAhead : public PreparedImages {
 public:
     LookAhead();
-    ~LookAhead();
+    ~LookAhead() override;
     LookAhead(const LookAhead&) = delete;
     LookAhead& operator=(const LookAhead&) = delete;
 
@@ -64,7 +65,7 @@ public:
     // if there is one, and notes it as the picture about to be shown. Called on
     // every load: cheap, except that a file the worker is decoding right now is waited for,
     // as decoding it here as well would take longer.
-    void adopt(const PicturePtr& picture, const ReadOnlyFile& file);
+    void adopt(const PicturePtr& picture, const ReadOnlyFile& file) override;
 
     // Blocks until nothing is waiting or being decoded.
     void waitIdle();

@@ -86,7 +86,7 @@ void frmMain::picFil_Click() {
         lblFileSize.setCaption(panel::FileSizeCaption(rt::FileLen(selected)));
         lblFileAttribute.setCaption(panel::AttributeCaption(rt::GetAttr(selected)));
 
-        picTest.setPicture(rt::LoadPicture(selected));
+        picTest.setPicture(rt::LoadPicture(selected, rt::lookahead::shared()));
 
         lblWidth.setCaption(panel::kWidthPrefix +
                             panel::PixelText(picTest.Width(), rt::Screen::TwipsPerPixelX()));

@@ -1,5 +1,7 @@
 #include "support/image_writers.h"
 
+#include "support/huge_pictures.h"
+
 #include <QBuffer>
 #include <algorithm>
 #include <cstdlib>
@@ -222,6 +224,20 @@ QByteArray gifSubBlocks(const std::vector<int>& codes, int codeBits) {
 int channelDistance(QRgb a, QRgb b) {
     return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
                      std::abs(qBlue(a) - qBlue(b)), std::abs(qAlpha(a) - qAlpha(b))});
+}
+
+QByteArray hugeGif() {
+    QByteArray gif("GIF89a");
+    gif += QByteArray::fromHex("ffffffff800000"); // screen, global table of 2
+    gif += QByteArray::fromHex("000000ffffff");   // palette
+    gif += QByteArray::fromHex("2c000000000100010000");
+    gif += QByteArray::fromHex("02024c0100"); // LZW data
+    gif += QByteArray::fromHex("3b");
+    return gif;
+}
+
+QByteArray hugeProgressiveJpeg() {
+    return QByteArray::fromHex("ffd8ffc2001108ffffffff03012200021101031101ffd9");
 }
 
 } // namespace zelvia::test

@@ -1,6 +1,7 @@
 #include "core/runtime_error.h"
 #include "formats/imaging/raster_picture.h"
 #include "support/image_writers.h"
+#include "support/picture_checks.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>
@@ -49,26 +50,6 @@ BmpLayout layout(int w, int h, int bits) {
     s.height = h;
     s.bitCount = bits;
     return s;
-}
-
-QImage drawAt(const Picture& p, int w, int h, double ratio = 1.0) {
-    QImage target(static_cast<int>(w * ratio), static_cast<int>(h * ratio),
-                  QImage::Format_ARGB32_Premultiplied);
-    target.setDevicePixelRatio(ratio);
-    target.fill(Qt::transparent);
-    QPainter painter(&target);
-    p.draw(painter, QRectF(0, 0, w, h));
-    painter.end();
-    return target;
-}
-
-int errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "core/stop_request.h"
 #include "formats/imaging/raster_picture.h"
 #include "support/image_writers.h"
+#include "support/picture_checks.h"
 
 #include <QFile>
 #include <QPainter>
@@ -23,16 +24,6 @@ QImage quadrants(int w, int h) {
     return img;
 }
 
-QImage drawAt(const Picture& p, int w, int h, double ratio = 1.0) {
-    QImage target(qRound(w * ratio), qRound(h * ratio), QImage::Format_ARGB32_Premultiplied);
-    target.setDevicePixelRatio(ratio);
-    target.fill(Qt::transparent);
-    QPainter painter(&target);
-    p.draw(painter, QRectF(0, 0, w, h));
-    painter.end();
-    return target;
-}
-
 // Encodes through TurboJPEG, which the Qt writer cannot do for CMYK and progressive files.
 QByteArray tjEncode(const std::vector<unsigned char>& pixels, int w, int h, int format,
                     int subsampling, int flags) {
@@ -48,15 +39,6 @@ QByteArray tjEncode(const std::vector<unsigned char>& pixels, int w, int h, int 
     tjFree(out);
     tjDestroy(tj);
     return bytes;
-}
-
-int errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
 }
 
 void expectQuadrants(const QImage& img, int tolerance) {

@@ -2,6 +2,7 @@
 #include "core/runtime_error.h"
 #include "formats/imaging/raster_picture.h"
 #include "support/image_writers.h"
+#include "support/picture_checks.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -24,15 +25,6 @@ QImage solid(int w, int h, QRgb c) {
     QImage img(w, h, QImage::Format_RGB32);
     img.fill(c);
     return img;
-}
-
-int errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
 }
 
 QByteArray withHeaderSize(QByteArray bmp, std::uint32_t size) {

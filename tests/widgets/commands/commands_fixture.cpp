@@ -53,20 +53,6 @@ void CommandsTest::putTextOnClipboard(const QString& text) {
     QGuiApplication::clipboard()->setText(text);
 }
 
-QByteArray hugeGif() {
-    QByteArray gif("GIF89a");
-    gif += QByteArray::fromHex("ffffffff800000"); // screen, global table of 2
-    gif += QByteArray::fromHex("000000ffffff");   // palette
-    gif += QByteArray::fromHex("2c000000000100010000");
-    gif += QByteArray::fromHex("02024c0100"); // LZW data
-    gif += QByteArray::fromHex("3b");
-    return gif;
-}
-
-QByteArray hugeProgressiveJpeg() {
-    return QByteArray::fromHex("ffd8ffc2001108ffffffff03012200021101031101ffd9");
-}
-
 QByteArray redWmf() {
     WmfWriter w;
     w.windowOrg(0, 0).windowExt(1440, 720);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/app_fixture.h"
+#include "support/huge_pictures.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -36,14 +37,6 @@ protected:
     // display, and a subfolder, and brings it to the state `before`.
     void startBefore(Before before, const QString& failing, const QByteArray& bytes);
 };
-
-// A GIF whose logical screen is 65535 x 65535 with a 1 x 1 frame: it displays, reduced, but is
-// too large to produce at its full size.
-QByteArray hugeGif();
-
-// A progressive JPEG frame header of 65535 x 65535: it loads, but is too large to display
-// (branch A) or to decode in any part.
-QByteArray hugeProgressiveJpeg();
 
 // A placeable WMF of 1440 x 720 twips (96 x 48 pixels) filled with one red rectangle.
 QByteArray redWmf();

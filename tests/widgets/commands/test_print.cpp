@@ -366,7 +366,7 @@ TEST_P(PrintFailureTest, ShowsThePrinterMessageAndLeavesNoFileBehind) {
         choose(QStringLiteral("a.bmp"));
         break;
     case Failure::PictureTooLarge:
-        // Branch A: too large to display, yet the guard lets it through.
+        // Too large to display, yet the guard lets it through.
         choose(QStringLiteral("huge.jpg"));
         ASSERT_EQ(form().lblWidth.Caption(), QStringLiteral("横(ﾋﾟｸｾﾙ)：65535"));
         break;

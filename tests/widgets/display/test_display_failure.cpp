@@ -1,7 +1,9 @@
-// When a file cannot be displayed: the three branches by error number, and executables' icons.
+// When a file cannot be displayed: what the user sees for each kind of failure, and the icons
+// of executables.
 #include "app/module1.h"
 #include "formats/peicon/pe_icon.h"
 #include "support/app_fixture.h"
+#include "support/huge_pictures.h"
 #include "support/metafile_writers.h"
 #include "support/pe_fixtures.h"
 
@@ -16,6 +18,8 @@
 using namespace zelvia;
 using zelvia::test::AppTest;
 using zelvia::test::extentOf;
+using zelvia::test::hugeGif;
+using zelvia::test::hugeProgressiveJpeg;
 using zelvia::test::testImage;
 
 namespace {
@@ -41,49 +45,12 @@ protected:
     }
 };
 
-// A GIF whose logical screen is 65535 x 65535 with a one-pixel frame: 16 GiB at full size.
-QByteArray hugeGif() {
-    QByteArray gif("GIF89a");
-    gif += QByteArray::fromHex("ffffffff"
-                               "80"
-                               "00"
-                               "00"); // screen, global table of 2
-    gif += QByteArray::fromHex("000000"
-                               "ffffff"); // palette
-    gif += QByteArray::fromHex("2c"
-                               "00000000"
-                               "01000100"
-                               "00"); // image 1x1
-    gif += QByteArray::fromHex("02"
-                               "02"
-                               "4c01"
-                               "00"); // LZW data
-    gif += QByteArray::fromHex("3b");
-    return gif;
-}
-
 // A placeable WMF of 8000 x 6000 twips (533.33 x 400 pixels) drawing a rectangle, grown with
 // zeros past the size a metafile may have to be played.
 QByteArray hugeWmf() {
     zelvia::test::WmfWriter wmf;
     wmf.mapMode(8).windowOrg(0, 0).windowExt(8000, 6000).rectangle(0, 0, 8000, 6000);
     return wmf.placeable(QRect(0, 0, 8000, 6000), 1440, 0);
-}
-
-// A progressive JPEG frame header of 65535 x 65535 with three components and nothing after
-// it: loading reads the header only; the decoder would need every coefficient at once.
-QByteArray hugeProgressiveJpeg() {
-    return QByteArray::fromHex("ffd8"
-                               "ffc2"
-                               "0011"
-                               "08"
-                               "ffff"
-                               "ffff"
-                               "03"
-                               "012200"
-                               "021101"
-                               "031101"
-                               "ffd9");
 }
 
 // A JPEG whose frame header is sound but whose data is not (no quantisation table): the
@@ -126,7 +93,7 @@ test::BuiltPe exeWithIcons(const std::vector<test::TestIcon>& icons) {
 
 } // namespace
 
-TEST_F(FailureTest, DamagedPictureTakesBranchBWithoutMessageOrIcon) {
+TEST_F(FailureTest, DamagedPictureSaysNotDisplayableAndShowsNothingWithoutAMessage) {
     QByteArray bmp = QByteArray("BM") + QByteArray(12, '\0') + QByteArray::fromHex("28000000");
     bmp += QByteArray::fromHex("00000080"
                                "00000080"
@@ -151,7 +118,7 @@ TEST_F(FailureTest, DamagedPictureTakesBranchBWithoutMessageOrIcon) {
 
 class UndecodableJpegTest : public FailureTest, public ::testing::WithParamInterface<bool> {};
 
-TEST_P(UndecodableJpegTest, JpegThatFailsOnlyWhenDrawnTakesBranchBAndDrawsNothing) {
+TEST_P(UndecodableJpegTest, JpegThatFailsOnlyWhenDrawnSaysNotDisplayableAndDrawsNothing) {
     writeFile(QStringLiteral("broken.jpg"), jpegWithoutTables(GetParam()));
     start();
     choose(QStringLiteral("broken.jpg"));
@@ -188,7 +155,7 @@ enum class Replacement { Removed, Folder, NamedPipe };
 
 class UnreadableTest : public FailureTest, public ::testing::WithParamInterface<Replacement> {};
 
-TEST_P(UnreadableTest, FileThatCannotBeOpenedTakesBranchCWithoutMessage) {
+TEST_P(UnreadableTest, FileThatCannotBeOpenedSaysNotDisplayableWithoutAMessage) {
     const QString path = saveImage(QStringLiteral("gone.bmp"), testImage(8, 8), "bmp");
     start();
     ASSERT_EQ(form().picFil.ListCount(), 1); // listed, as the shown window is
@@ -248,7 +215,7 @@ struct TooLargeCase {
 
 class TooLargeTest : public FailureTest, public ::testing::WithParamInterface<TooLargeCase> {};
 
-TEST_P(TooLargeTest, TakesBranchAAfterItsMessageAndKeepsTheNewPicture) {
+TEST_P(TooLargeTest, SaysTooLargeThenShowsItsSizeAndKeepsTheNewPicture) {
     const TooLargeCase& c = GetParam();
     const QString name = QString::fromLatin1(c.name);
     const QString path = writeFile(name, c.bytes());
@@ -258,7 +225,7 @@ TEST_P(TooLargeTest, TakesBranchAAfterItsMessageAndKeepsTheNewPicture) {
     saveImage(QStringLiteral("small.bmp"), testImage(8, 8), "bmp");
     start();
     choose(QStringLiteral("small.bmp"));
-    // The branch's own labels are written only after the message is closed.
+    // The size labels are written only after the message is closed.
     QString nameWhenAsked;
     host_.onCall = [&](const rt::ScriptedHost::Call& call) {
         if (call.kind == QLatin1String("msgbox")) {

@@ -1,0 +1,28 @@
+#include "support/picture_checks.h"
+
+#include "core/runtime_error.h"
+
+#include <QPainter>
+
+namespace zelvia::test {
+
+QImage drawAt(const rt::Picture& p, int w, int h, double ratio) {
+    QImage target(qRound(w * ratio), qRound(h * ratio), QImage::Format_ARGB32_Premultiplied);
+    target.setDevicePixelRatio(ratio);
+    target.fill(Qt::transparent);
+    QPainter painter(&target);
+    p.draw(painter, QRectF(0, 0, w, h));
+    painter.end();
+    return target;
+}
+
+int errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const rt::RuntimeError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+} // namespace zelvia::test
