@@ -23,12 +23,10 @@ f3)
 overwrite)
     # Saved in place, as many editors do: what was shown is gone, so Copy refuses.
     convert -size 60x40 xc:'#0000ff' BMP3:- >"$WORK/start/red.bmp" || fail "cannot overwrite"
-    xdotool key F3
-    sleep 1
-    name=$(xdotool getwindowname "$(xdotool getactivewindow)")
-    [[ "$name" == "クリップボードエラー" ]] || fail "expected the box クリップボードエラー, got '$name'"
-    ! timeout 5 xclip -selection clipboard -t TARGETS -o 2>/dev/null | grep -qx 'image/png' ||
-        fail "a picture reached the clipboard"
+    key F3
+    wait_window "クリップボードエラー" >/dev/null ||
+        fail "expected the box クリップボードエラー, got '$(window_name "$(active_window)")'"
+    ! clipboard_types 2>/dev/null | grep -qx 'image/png' || fail "a picture reached the clipboard"
     exit 0
     ;;
 popup)

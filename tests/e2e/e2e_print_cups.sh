@@ -148,7 +148,7 @@ cancel)
     ;;
 overwritten)
     convert -size 60x40 xc:'#0000ff' BMP3:- >"$WORK/start/red.bmp" || fail "cannot overwrite"
-    xdotool key Return
+    key Return
     expect_printer_error
     expect_nothing_queued
     ;;
