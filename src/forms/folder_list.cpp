@@ -11,9 +11,9 @@
 #include <QStandardItemModel>
 #include <QStyledItemDelegate>
 #include <algorithm>
-#include <functional>
 #include <cerrno>
 #include <dirent.h>
+#include <functional>
 
 namespace zelvia::rt {
 
