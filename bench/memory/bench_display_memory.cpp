@@ -164,34 +164,6 @@ QByteArray hugePngIcon() {
     return ico + png;
 }
 
-// Packs codes low bit first, each `width(i)` bits wide, into GIF data sub-blocks ended by the
-// empty block.
-template <class Width> QByteArray packSubBlocks(const std::vector<int>& codes, Width width) {
-    QByteArray data;
-    std::uint32_t acc = 0;
-    int nbits = 0;
-    for (size_t i = 0; i < codes.size(); ++i) {
-        acc |= static_cast<std::uint32_t>(codes[i]) << nbits;
-        nbits += width(i);
-        while (nbits >= 8) {
-            data.append(static_cast<char>(acc & 0xFF));
-            acc >>= 8;
-            nbits -= 8;
-        }
-    }
-    if (nbits > 0) {
-        data.append(static_cast<char>(acc & 0xFF));
-    }
-    QByteArray out;
-    for (qsizetype i = 0; i < data.size(); i += 255) {
-        const qsizetype n = std::min<qsizetype>(255, data.size() - i);
-        out.append(static_cast<char>(n));
-        out.append(data.mid(i, n));
-    }
-    out.append('\0');
-    return out;
-}
-
 // A GIF whose frame is drawn by the longest runs LZW allows: every code after the first few
 // hands out about 4,000 pixels, so a 65535 x 65535 frame takes 1.6 MB.
 QByteArray longestRunGif(int screenWidth, int screenHeight, int frameWidth, int frameHeight) {
@@ -230,7 +202,7 @@ QByteArray longestRunGif(int screenWidth, int screenHeight, int frameWidth, int 
     }
     codes.push_back(5);
     widths.push_back(width);
-    out.append(packSubBlocks(codes, [&widths](size_t i) { return widths[i]; }));
+    out.append(zelvia::test::gifSubBlocks(codes, widths));
     out.append(';');
     return out;
 }

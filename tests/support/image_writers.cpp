@@ -196,12 +196,16 @@ QByteArray makeGif(int screenWidth, int screenHeight, int left, int top, int fra
 }
 
 QByteArray gifSubBlocks(const std::vector<int>& codes, int codeBits) {
+    return gifSubBlocks(codes, std::vector<int>(codes.size(), codeBits));
+}
+
+QByteArray gifSubBlocks(const std::vector<int>& codes, const std::vector<int>& codeBits) {
     QByteArray data;
     std::uint32_t acc = 0;
     int nbits = 0;
-    for (const int c : codes) {
-        acc |= static_cast<std::uint32_t>(c) << nbits;
-        nbits += codeBits;
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        acc |= static_cast<std::uint32_t>(codes[i]) << nbits;
+        nbits += codeBits[i];
         while (nbits >= 8) {
             data.append(static_cast<char>(acc & 0xFF));
             acc >>= 8;

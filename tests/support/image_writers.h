@@ -65,6 +65,8 @@ QByteArray makeGif(int screenWidth, int screenHeight, int left, int top, int fra
 // LZW `codes` of a fixed width packed low bit first into GIF data sub-blocks, with the
 // terminating empty block.
 QByteArray gifSubBlocks(const std::vector<int>& codes, int codeBits);
+// The same with code i `codeBits[i]` bits wide, as an encoder whose table grows writes them.
+QByteArray gifSubBlocks(const std::vector<int>& codes, const std::vector<int>& codeBits);
 
 // Colour distance for lossy formats: the largest channel difference.
 int channelDistance(QRgb a, QRgb b);
