@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
     if (!zelvia::Module1::Unload()) {
         // A worker stuck in a read holds objects that destructors would wait for or free under
         // it. Nothing is left to save: end here.
-        std::fflush(nullptr);
+        (void)std::fflush(nullptr);
         std::_Exit(status);
     }
     zelvia::rt::setHost(nullptr);

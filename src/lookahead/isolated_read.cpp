@@ -4,6 +4,7 @@
 #include "core/stop_request.h"
 #include "lookahead/file_identity.h"
 
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -17,6 +18,7 @@ namespace zelvia::rt::lookahead {
 namespace {
 
 constexpr int kPollMs = 10;
+constexpr std::size_t kChunk = std::size_t{1} << 16;
 
 bool writeAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -41,14 +43,14 @@ bool writeAll(int fd, const char* data, std::size_t size) {
         !writeAll(out, reinterpret_cast<const char*>(&status), sizeof status)) {
         ::_exit(1);
     }
-    char buffer[1 << 16];
+    std::array<char, kChunk> buffer{};
     off_t offset = 0;
     while (offset < status.st_size) {
-        const ssize_t got = ::pread(fd, buffer, sizeof buffer, offset);
+        const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), offset);
         if (got < 0 && errno == EINTR) {
             continue;
         }
-        if (got <= 0 || !writeAll(out, buffer, static_cast<std::size_t>(got))) {
+        if (got <= 0 || !writeAll(out, buffer.data(), static_cast<std::size_t>(got))) {
             break;
         }
         offset += got;
@@ -64,14 +66,14 @@ bool writeAll(int fd, const char* data, std::size_t size) {
 
 // Reads what the child sends until it closes its end; throws Stopped when asked to stop.
 bool receive(int in, QByteArray& received, qint64 limit) {
-    char buffer[1 << 16];
+    std::array<char, kChunk> buffer{};
     for (;;) {
         throwIfStopRequested();
         pollfd ready{in, POLLIN, 0};
         if (::poll(&ready, 1, kPollMs) <= 0) {
             continue;
         }
-        const ssize_t got = ::read(in, buffer, sizeof buffer);
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -81,7 +83,7 @@ bool receive(int in, QByteArray& received, qint64 limit) {
         if (received.size() + got > limit + 2 * static_cast<qint64>(sizeof(struct stat))) {
             return false;
         }
-        received.append(buffer, got);
+        received.append(buffer.data(), got);
     }
 }
 
@@ -89,8 +91,8 @@ bool receive(int in, QByteArray& received, qint64 limit) {
 
 std::optional<ReadFile> readInOwnProcess(const QString& path, qint64 limit) {
     const QByteArray native = encodeFileName(path);
-    int pipeFds[2];
-    if (native.isEmpty() || ::pipe2(pipeFds, O_CLOEXEC) != 0) {
+    std::array<int, 2> pipeFds{};
+    if (native.isEmpty() || ::pipe2(pipeFds.data(), O_CLOEXEC) != 0) {
         return std::nullopt;
     }
     // The reader is a grandchild, reaped by init: the child ends at once and is waited for
