@@ -131,6 +131,7 @@ std::optional<ReadFile> readInOwnProcess(const QString& path, qint64 limit) {
     // empty array and warns about reading past it.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Warray-bounds"
+#pragma GCC diagnostic ignored "-Wstringop-overread"
     std::memcpy(&file.status, received.constData(), sizeof file.status);
     std::memcpy(&after, received.constData() + received.size() - kStatSize, sizeof after);
 #pragma GCC diagnostic pop
