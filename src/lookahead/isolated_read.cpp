@@ -129,12 +129,16 @@ std::optional<ReadFile> readInOwnProcess(const QString& path, qint64 limit) {
     }
     // GCC's sanitizer build cannot see that the size check above rules out QByteArray's shared
     // empty array and warns about reading past it.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Warray-bounds"
 #pragma GCC diagnostic ignored "-Wstringop-overread"
+#endif
     std::memcpy(&file.status, received.constData(), sizeof file.status);
     std::memcpy(&after, received.constData() + received.size() - kStatSize, sizeof after);
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
     if (received.size() != 2 * kStatSize + file.status.st_size ||
         identityOf(after) != identityOf(file.status)) {
         return std::nullopt;
