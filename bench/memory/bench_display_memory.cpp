@@ -3,15 +3,20 @@
 // time. The
 // files are generated here into a temporary folder, never kept. Each file is chosen in the
 // program's own window (offscreen) in a fresh child process, whose peak RSS is reported.
+// Then the look-ahead: how long each file takes to prepare as a neighbour, and how soon its
+// decode stops when the user moves on while it runs.
 // Usage: bench_display_memory
 
 #include "app/frm_main.h"
 #include "formats/imaging/raster_picture.h"
+#include "lookahead/look_ahead.h"
+#include "lookahead/reader_spawner.h"
 #include "support/bench_support.h"
 #include "support/image_writers.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -21,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <turbojpeg.h>
 #include <unistd.h>
 #include <vector>
@@ -316,6 +322,28 @@ int clickChild(const std::string& folder, const std::string& file) {
     return 0;
 }
 
+// Prepares `file` as the next neighbour, alone and then moved away from after `moveAfterMs`;
+// prints the whole preparation and the time from the move until the worker is idle, in ms.
+int stopChild(const std::string& file, int moveAfterMs) {
+    zelvia::rt::lookahead::LookAhead lookAhead;
+    zelvia::rt::lookahead::Placement placement;
+    placement.target = [](QSizeF) { return QRectF(0, 0, 330, 330); }; // the box at 96 dpi
+    const QString path = QString::fromStdString(file);
+    QElapsedTimer clock;
+    clock.start();
+    lookAhead.prepareNeighbours(1, QString(), path, placement);
+    lookAhead.waitIdle();
+    const double whole = zelvia::bench::msSince(clock);
+    lookAhead.clear();
+    lookAhead.prepareNeighbours(3, QString(), path, placement);
+    std::this_thread::sleep_for(std::chrono::milliseconds(moveAfterMs));
+    clock.restart();
+    lookAhead.prepareNeighbours(10, QString(), QString(), placement); // a jump, nothing around
+    lookAhead.waitIdle();
+    std::printf("%f\t%f\n", whole, zelvia::bench::msSince(clock));
+    return 0;
+}
+
 struct Result {
     double ms = 0;
     double cpuMs = 0;
@@ -341,6 +369,11 @@ Result measure(const char* self, const std::string& folder, const std::string& f
 } // namespace
 
 int main(int argc, char** argv) {
+    zelvia::rt::lookahead::startReaderSpawner(); // as the program does
+    if (argc == 4 && std::string(argv[1]) == "--stop") {
+        QCoreApplication app(argc, argv);
+        return stopChild(argv[2], std::atoi(argv[3]));
+    }
     if (argc == 4 && std::string(argv[1]) == "--child") {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         QApplication app(argc, argv);
@@ -383,6 +416,24 @@ int main(int argc, char** argv) {
         const qint64 bytes = std::string(c.file) == "-" ? 0 : QFile(path(c.file)).size();
         std::printf("%-38s %12lld %10.1f %10.1f %10.1f  %s\n", c.label,
                     static_cast<long long>(bytes), r.peakMb, r.cpuMs, r.ms, r.outcome.c_str());
+        std::fflush(stdout);
+    }
+    constexpr int kMoveAfterMs = 30;
+    std::printf("\nlook-ahead: the file as the next neighbour; the user moves on %d ms into it\n",
+                kMoveAfterMs);
+    std::printf("%-38s %14s %16s\n", "file", "prepared in ms", "stopped after ms");
+    for (const Case& c : cases) {
+        if (std::string(c.file) == "-") {
+            continue;
+        }
+        const zelvia::bench::ChildRun run = zelvia::bench::runChild(
+            argv[0], {"--stop", path(c.file).toStdString(), std::to_string(kMoveAfterMs)});
+        const QList<QByteArray> f = QByteArray::fromStdString(run.out).trimmed().split('\t');
+        if (!run.ok || f.size() != 2) {
+            std::printf("%-38s child failed\n", c.label);
+            continue;
+        }
+        std::printf("%-38s %14.1f %16.1f\n", c.label, f[0].toDouble(), f[1].toDouble());
         std::fflush(stdout);
     }
     return 0;

@@ -10,6 +10,7 @@
 
 #include "app/frm_main.h"
 #include "lookahead/look_ahead.h"
+#include "lookahead/reader_spawner.h"
 #include "support/bench_support.h"
 
 #include <QApplication>
@@ -232,6 +233,7 @@ double worst(const std::vector<double>& v) {
 } // namespace
 
 int main(int argc, char** argv) {
+    zelvia::rt::lookahead::startReaderSpawner(); // as the program does
     if (argc == 4 && std::string(argv[1]).starts_with("--walk")) {
         if (std::string(argv[1]) == "--walk-without-look-ahead") {
             zelvia::rt::lookahead::switchOff();

@@ -1,5 +1,6 @@
 #include "app/module1.h"
 #include "formats/imaging/raster_picture.h"
+#include "lookahead/reader_spawner.h"
 #include "platform/fs/drives.h"
 #include "platform/qt_host.h"
 #include "platform/toolkit_texts.h"
@@ -10,6 +11,7 @@
 #include <cstdlib>
 
 int main(int argc, char** argv) {
+    zelvia::rt::lookahead::startReaderSpawner();
     QApplication app(argc, argv);
     zelvia::rt::limitImageReaders();
     QApplication::setApplicationName(QStringLiteral("Zelvia"));

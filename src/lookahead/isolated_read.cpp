@@ -3,10 +3,11 @@
 #include "core/native_path.h"
 #include "core/stop_request.h"
 #include "lookahead/file_identity.h"
+#include "lookahead/reader_process.h"
+#include "lookahead/reader_spawner.h"
 
 #include <array>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -19,50 +20,6 @@ namespace {
 
 constexpr int kPollMs = 10;
 constexpr std::size_t kChunk = std::size_t{1} << 16;
-
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t put = ::write(fd, data, size);
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            return false;
-        }
-        data += put;
-        size -= static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
-// In the forked child: only calls that are safe after fork in a threaded program.
-[[noreturn]] void serve(const char* path, qint64 limit, int out) {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    struct stat status {};
-    if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > limit ||
-        !writeAll(out, reinterpret_cast<const char*>(&status), sizeof status)) {
-        ::_exit(1);
-    }
-    std::array<char, kChunk> buffer{};
-    off_t offset = 0;
-    while (offset < status.st_size) {
-        const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), offset);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0 || !writeAll(out, buffer.data(), static_cast<std::size_t>(got))) {
-            break;
-        }
-        offset += got;
-    }
-    // Looked at again once read: a file written to meanwhile may have mixed old and new.
-    struct stat after {};
-    if (offset != status.st_size || ::fstat(fd, &after) != 0 ||
-        !writeAll(out, reinterpret_cast<const char*>(&after), sizeof after)) {
-        ::_exit(1);
-    }
-    ::_exit(0);
-}
 
 // Reads what the child sends until it closes its end; throws Stopped when asked to stop.
 bool receive(int in, QByteArray& received, qint64 limit) {
@@ -87,6 +44,22 @@ bool receive(int in, QByteArray& received, qint64 limit) {
     }
 }
 
+// Without the spawner: the reader is a grandchild, reaped by init. The child ends at once and is
+// waited for here, while the reader may stay stuck in the kernel for as long as the mount is
+// silent.
+bool forkReader(const QByteArray& path, qint64 limit, int out) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::fork() == 0) {
+            serveFile(path.constData(), limit, out);
+        }
+        ::_exit(0);
+    }
+    while (child > 0 && ::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    return child > 0;
+}
+
 } // namespace
 
 std::optional<ReadFile> readInOwnProcess(const QString& path, qint64 limit) {
@@ -95,23 +68,12 @@ std::optional<ReadFile> readInOwnProcess(const QString& path, qint64 limit) {
     if (native.isEmpty() || ::pipe2(pipeFds.data(), O_CLOEXEC) != 0) {
         return std::nullopt;
     }
-    // The reader is a grandchild, reaped by init: the child ends at once and is waited for
-    // here, while the reader may stay stuck in the kernel for as long as the mount is silent.
-    const pid_t child = ::fork();
-    if (child == 0) {
+    if (!spawnReader(native, limit, pipeFds[1]) && !forkReader(native, limit, pipeFds[1])) {
         ::close(pipeFds[0]);
-        if (::fork() == 0) {
-            serve(native.constData(), limit, pipeFds[1]);
-        }
-        ::_exit(0);
-    }
-    ::close(pipeFds[1]);
-    if (child < 0) {
-        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
         return std::nullopt;
     }
-    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
-    }
+    ::close(pipeFds[1]);
     QByteArray received;
     bool complete = false;
     try {

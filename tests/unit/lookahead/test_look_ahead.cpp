@@ -4,7 +4,9 @@
 #include "core/native_path.h"
 #include "formats/imaging/raster_base.h"
 #include "formats/imaging/raster_picture.h"
+#include "lookahead/isolated_read.h"
 #include "lookahead/look_ahead.h"
+#include "lookahead/reader_spawner.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +16,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -202,6 +205,29 @@ TEST_F(LookAheadTest, RapidMovesBesideLoadingAndDrawingGiveEachFileItsOwnPicture
         EXPECT_EQ(render(*picture).pixelColor(100, 50), colours[index]) << step;
     }
     lookAhead.reset(); // joins a worker that may still be decoding
+}
+
+std::atomic<int> g_forks{0}; // forks of this process, counted by an atfork handler
+
+// Once the spawner runs, files are read whole and as they were, and refused as before, without
+// forking this process: a fork of the grown window cost every key several milliseconds.
+TEST_F(LookAheadTest, ReadsThroughTheSpawnerWithoutForkingThisProcess) {
+    lookahead::startReaderSpawner();
+    pthread_atfork([] { ++g_forks; }, nullptr, nullptr);
+    const QString path = write(QStringLiteral("a.bmp"), Qt::red);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    for (int i = 0; i < 3; ++i) {
+        const std::optional<lookahead::ReadFile> read = lookahead::readInOwnProcess(path, 1 << 20);
+        ASSERT_TRUE(read.has_value());
+        EXPECT_EQ(read->bytes, bytes);
+        EXPECT_EQ(read->status.st_size, bytes.size());
+    }
+    EXPECT_FALSE(lookahead::readInOwnProcess(path, bytes.size() - 1).has_value());
+    EXPECT_FALSE(lookahead::readInOwnProcess(dir_.filePath(QStringLiteral("gone.bmp")), 1 << 20));
+    EXPECT_FALSE(lookahead::readInOwnProcess(dir_.path(), 1 << 20)); // no regular file
+    EXPECT_EQ(g_forks, 0);
 }
 
 } // namespace
