@@ -8,8 +8,9 @@
 #
 # A target that fails to build fails the run, but everything else is still built and tested so
 # one run shows every problem. The ctest output is kept in BUILD_DIR/ctest.log.
-# Environment: JOBS (parallel build and test jobs, default the number of cores),
-# CTEST_ARGS (more ctest arguments, e.g. "-R test_fs").
+# Environment: JOBS (parallel build jobs, default the number of cores), TEST_JOBS (parallel tests,
+# default twice JOBS: the end-to-end tests spend most of their time waiting on their display
+# server), CTEST_ARGS (more ctest arguments, e.g. "-R test_fs").
 set -euo pipefail
 
 if [ $# -ne 2 ]; then
@@ -20,6 +21,7 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 build=$1
 mode=$2
 jobs=${JOBS:-$(nproc)}
+test_jobs=${TEST_JOBS:-$((2 * jobs))}
 
 case $mode in
     normal) ;;
@@ -54,7 +56,7 @@ if [[ "$mode" == normal ]] && ! (cd "$build" && cpack -G DEB >cpack.log 2>&1); t
 fi
 
 # shellcheck disable=SC2086 # CTEST_ARGS is a list of words
-if ! (cd "$build" && ctest --output-on-failure --no-tests=error --parallel "$jobs" \
+if ! (cd "$build" && ctest --output-on-failure --no-tests=error --parallel "$test_jobs" \
         ${CTEST_ARGS:-} 2>&1 | tee ctest.log; exit "${PIPESTATUS[0]}"); then
     status=1
 fi

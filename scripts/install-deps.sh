@@ -6,6 +6,8 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
+    # A faster linker (cmake/ZelviaLinker.cmake).
+    lld
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev
     # Native on a Wayland desktop rather than through XWayland.
     qt6-wayland

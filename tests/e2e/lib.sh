@@ -104,7 +104,9 @@ find_app_user() {
     [[ $(id -u) -ne 0 ]] && return 0
     if ! id -u "$APP_USER_NAME" >/dev/null 2>&1; then
         command -v useradd >/dev/null 2>&1 || skip "no useradd to make a user for sway"
+        # Another test running beside this one may make it first.
         useradd --system --no-create-home --shell /usr/sbin/nologin "$APP_USER_NAME" ||
+            id -u "$APP_USER_NAME" >/dev/null 2>&1 ||
             skip "cannot make the user $APP_USER_NAME for sway"
     fi
     APP_USER=$APP_USER_NAME
