@@ -8,7 +8,6 @@
 
 #include <array>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
@@ -19,29 +18,47 @@ namespace zelvia::rt::lookahead {
 namespace {
 
 constexpr int kPollMs = 10;
-constexpr std::size_t kChunk = std::size_t{1} << 16;
 
-// Reads what the child sends until it closes its end; throws Stopped when asked to stop.
-bool receive(int in, QByteArray& received, qint64 limit) {
-    std::array<char, kChunk> buffer{};
-    for (;;) {
+// Fills `size` bytes at `into` from what the reader sends; false when it ends or fails first.
+// Throws Stopped when asked to stop.
+bool receiveExactly(int in, char* into, std::size_t size) {
+    while (size > 0) {
         throwIfStopRequested();
         pollfd ready{in, POLLIN, 0};
         if (::poll(&ready, 1, kPollMs) <= 0) {
             continue;
         }
-        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        const ssize_t got = ::read(in, into, size);
         if (got < 0 && errno == EINTR) {
             continue;
         }
         if (got <= 0) {
-            return got == 0;
-        }
-        if (received.size() + got > limit + 2 * static_cast<qint64>(sizeof(struct stat))) {
             return false;
         }
-        received.append(buffer.data(), got);
+        into += got;
+        size -= static_cast<std::size_t>(got);
     }
+    return true;
+}
+
+bool receiveStatus(int in, struct stat& status) {
+    return receiveExactly(in, reinterpret_cast<char*>(&status), sizeof status);
+}
+
+// The reader's records: the file's status, its bytes (read straight into a buffer of the size
+// announced, so that a picture costs its size once), the status once read.
+std::optional<ReadFile> receiveFile(int in, qint64 limit) {
+    ReadFile file;
+    struct stat after {};
+    if (!receiveStatus(in, file.status) || file.status.st_size < 0 || file.status.st_size > limit) {
+        return std::nullopt;
+    }
+    file.bytes.resize(static_cast<qsizetype>(file.status.st_size));
+    if (!receiveExactly(in, file.bytes.data(), static_cast<std::size_t>(file.bytes.size())) ||
+        !receiveStatus(in, after) || identityOf(after) != identityOf(file.status)) {
+        return std::nullopt;
+    }
+    return file;
 }
 
 // Without the spawner: the reader is a grandchild, reaped by init. The child ends at once and is
@@ -74,38 +91,14 @@ std::optional<ReadFile> readInOwnProcess(const QString& path, qint64 limit) {
         return std::nullopt;
     }
     ::close(pipeFds[1]);
-    QByteArray received;
-    bool complete = false;
+    std::optional<ReadFile> file;
     try {
-        complete = receive(pipeFds[0], received, limit);
+        file = receiveFile(pipeFds[0], limit);
     } catch (const Stopped&) {
         ::close(pipeFds[0]); // the reader ends on its next write
         throw;
     }
     ::close(pipeFds[0]);
-    constexpr auto kStatSize = static_cast<qsizetype>(sizeof(struct stat));
-    ReadFile file;
-    struct stat after {};
-    if (!complete || received.size() < 2 * kStatSize) {
-        return std::nullopt;
-    }
-    // GCC's sanitizer build cannot see that the size check above rules out QByteArray's shared
-    // empty array and warns about reading past it.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Warray-bounds"
-#pragma GCC diagnostic ignored "-Wstringop-overread"
-#endif
-    std::memcpy(&file.status, received.constData(), sizeof file.status);
-    std::memcpy(&after, received.constData() + received.size() - kStatSize, sizeof after);
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
-    if (received.size() != 2 * kStatSize + file.status.st_size ||
-        identityOf(after) != identityOf(file.status)) {
-        return std::nullopt;
-    }
-    file.bytes = received.mid(kStatSize, file.status.st_size);
     return file;
 }
 

@@ -207,6 +207,35 @@ TEST_F(LookAheadTest, RapidMovesBesideLoadingAndDrawingGiveEachFileItsOwnPicture
     lookAhead.reset(); // joins a worker that may still be decoding
 }
 
+// Which entries each move asks for, nearest first: a straight walk one entry at a time reaches
+// further ahead, up to the most, and a turn or a jump asks for the two neighbours only.
+TEST(LookAheadDepth, AStraightWalkReachesFurtherAheadATurnOrAJumpOnlyTheNeighbours) {
+    LookAhead lookAhead;
+    const std::vector<std::pair<int, std::vector<int>>> moves = {
+        {10, {11, 9}},          // the first choice is a jump
+        {11, {12, 13, 10}},     // one step down
+        {12, {13, 14, 15, 11}}, // two in a row
+        {13, {14, 15, 16, 17, 12}},
+        {14, {15, 16, 17, 18, 19, 13}},
+        {15, {16, 17, 18, 19, 20, 21, 14}}, // the most ahead
+        {16, {17, 18, 19, 20, 21, 22, 15}}, // and no further
+        {15, {14, 16}},                     // a turn
+        {14, {13, 12, 15}},                 // up, one step after the turn
+        {30, {31, 29}},                     // a jump
+    };
+    for (const auto& [index, expected] : moves) {
+        std::vector<int> asked;
+        lookAhead.prepareAround(
+            index,
+            [&](int i) {
+                asked.push_back(i);
+                return QString();
+            },
+            placement());
+        EXPECT_EQ(asked, expected) << "at " << index;
+    }
+}
+
 std::atomic<int> g_forks{0}; // forks of this process, counted by an atfork handler
 
 // Once the spawner runs, files are read whole and as they were, and refused as before, without
