@@ -9,33 +9,49 @@
 #include <QFileInfo>
 #include <climits>
 #include <unistd.h>
+#include <utility>
 
 namespace zelvia::test {
 
-void AppTest::SetUp() {
-    ASSERT_TRUE(root_.isValid());
+AppSession::AppSession() {
     char buffer[PATH_MAX];
     oldCwd_ = ::getcwd(buffer, sizeof buffer) != nullptr ? QByteArray(buffer) : QByteArray("/");
-    ASSERT_EQ(::chdir(QFile::encodeName(root_.path()).constData()), 0);
-    drives_.list = {
+    if (!root.isValid() || ::chdir(QFile::encodeName(root.path()).constData()) != 0) {
+        ADD_FAILURE() << "cannot make and enter a temporary folder";
+    }
+    drives.list = {
         {QStringLiteral("/"), QString(), QStringLiteral("ext4"), QStringLiteral("/dev/root")},
-        {root_.path(), QStringLiteral("TEST"), QStringLiteral("ext4"),
-         QStringLiteral("/dev/test")}};
-    rt::setHost(&host_);
+        {root.path(), QStringLiteral("TEST"), QStringLiteral("ext4"), QStringLiteral("/dev/test")}};
+    rt::setHost(&host);
 }
 
-void AppTest::TearDown() {
+AppSession::~AppSession() {
+    end();
+}
+
+void AppSession::start() {
+    Module1::Main(drives);
+}
+
+void AppSession::end() {
+    if (std::exchange(ended_, true)) {
+        return;
+    }
     Module1::Unload();
     rt::setHost(nullptr);
     (void)::chdir(oldCwd_.constData());
 }
 
-void AppTest::start() {
-    Module1::Main(drives_);
+void AppTest::SetUp() {
+    ASSERT_TRUE(session_.root.isValid());
+}
+
+void AppTest::TearDown() {
+    session_.end();
 }
 
 QString AppTest::writeFile(const QString& relativePath, const QByteArray& bytes) {
-    const QString path = root_.path() + QLatin1Char('/') + relativePath;
+    const QString path = session_.root.path() + QLatin1Char('/') + relativePath;
     QDir().mkpath(QFileInfo(path).path());
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) {
@@ -46,7 +62,7 @@ QString AppTest::writeFile(const QString& relativePath, const QByteArray& bytes)
 
 QString AppTest::saveImage(const QString& relativePath, const QImage& image, const char* format,
                            int quality) {
-    const QString path = root_.path() + QLatin1Char('/') + relativePath;
+    const QString path = session_.root.path() + QLatin1Char('/') + relativePath;
     QDir().mkpath(QFileInfo(path).path());
     if (!image.save(path, format, quality)) {
         ADD_FAILURE() << "cannot save " << path.toStdString();
@@ -54,8 +70,8 @@ QString AppTest::saveImage(const QString& relativePath, const QImage& image, con
     return path;
 }
 
-void AppTest::choose(const QString& fileName) {
-    frmMain& f = form();
+void AppSession::choose(const QString& fileName) {
+    frmMain& f = *MainForm();
     for (int i = 0; i < f.picFil.ListCount(); ++i) {
         if (f.picFil.List(i) == fileName) {
             f.picFil.setListIndex(i);
@@ -65,9 +81,9 @@ void AppTest::choose(const QString& fileName) {
     ADD_FAILURE() << "not in the file list: " << fileName.toStdString();
 }
 
-QStringList AppTest::messages() const {
+QStringList AppSession::messages() const {
     QStringList out;
-    for (const auto& c : host_.callsOf(QStringLiteral("msgbox"))) {
+    for (const auto& c : host.callsOf(QStringLiteral("msgbox"))) {
         out << c.args.value(1) + QLatin1Char('|') + c.args.value(0);
     }
     return out;

@@ -22,35 +22,60 @@ public:
     }
 };
 
-// Starts the program's window in a fresh temporary folder (the current directory, on a drive
-// of the test's own) with a scripted host, and unloads it afterwards.
+// The program's window in a fresh temporary folder (the current directory, on a drive of the
+// session's own) with a scripted host. A test owns one through AppTest; a suite that chooses many
+// files in one window may own one for all its cases.
+class AppSession {
+public:
+    AppSession();
+    ~AppSession();
+    AppSession(const AppSession&) = delete;
+    AppSession& operator=(const AppSession&) = delete;
+
+    // Runs the start-up procedure; the form is then MainForm().
+    void start();
+    // Unloads the window and puts the host and the current directory back; also done on
+    // destruction.
+    void end();
+
+    // Selects the named entry of the file list as a user does (raises Click).
+    void choose(const QString& fileName);
+    // Messages shown so far, as "title|text".
+    [[nodiscard]] QStringList messages() const;
+
+    rt::ScriptedHost host;
+    FakeDriveSource drives;
+    QTemporaryDir root;
+
+private:
+    QByteArray oldCwd_;
+    bool ended_ = false;
+};
+
+// A test with the window of its own session.
 class AppTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Runs the start-up procedure; the form is then MainForm().
-    void start();
+    void start() { session_.start(); }
     frmMain& form() { return *MainForm(); }
 
     // Writes a file below the temporary folder; returns its path.
     QString writeFile(const QString& relativePath, const QByteArray& bytes);
     QString saveImage(const QString& relativePath, const QImage& image, const char* format,
                       int quality = -1);
-    [[nodiscard]] QString rootPath() const { return root_.path(); }
+    [[nodiscard]] QString rootPath() const { return session_.root.path(); }
 
-    // Selects the named entry of the file list as a user does (raises Click).
-    void choose(const QString& fileName);
-
-    // Messages shown so far, as "title|text".
-    [[nodiscard]] QStringList messages() const;
-
-    rt::ScriptedHost host_;
-    FakeDriveSource drives_;
+    void choose(const QString& fileName) { session_.choose(fileName); }
+    [[nodiscard]] QStringList messages() const { return session_.messages(); }
 
 private:
-    QTemporaryDir root_;
-    QByteArray oldCwd_;
+    AppSession session_;
+
+protected:
+    rt::ScriptedHost& host_ = session_.host;
+    FakeDriveSource& drives_ = session_.drives;
 };
 
 // A solid picture of the given size, with a distinct marker pixel colour in its corners.

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTextStream>
+#include <algorithm>
+#include <cctype>
 
 namespace zelvia::test {
 
@@ -13,6 +15,18 @@ std::optional<QString> corpusDir() {
         return std::nullopt;
     }
     return QDir(dir).absolutePath();
+}
+
+void PrintTo(const CorpusEntry& entry, std::ostream* out) {
+    *out << entry.relPath.toStdString() << " (" << entry.expect.toStdString() << ")";
+}
+
+std::string caseNameOf(const QString& relPath) {
+    std::string name = relPath.toStdString();
+    std::replace_if(
+        name.begin(), name.end(),
+        [](char c) { return std::isalnum(static_cast<unsigned char>(c)) == 0; }, '_');
+    return name;
 }
 
 const std::map<QString, QString>& knownRefusals() {

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <map>
 #include <optional>
+#include <ostream>
+#include <string>
 #include <vector>
 
 namespace zelvia::test {
@@ -19,8 +21,15 @@ struct CorpusEntry {
     QString notes;
 };
 
+// Names the entry in a test's output.
+void PrintTo(const CorpusEntry& entry, std::ostream* out);
+
 // The rows of MANIFEST.tsv whose path starts with `prefix` (e.g. "bmp/").
 std::vector<CorpusEntry> corpusEntries(const QString& prefix);
+
+// A test case's name for a corpus file: its relative path with every other character than a
+// letter or digit made '_'.
+std::string caseNameOf(const QString& relPath);
 
 // Files MANIFEST.tsv marks valid that the program refuses, each with the reason. Any other
 // valid file refused fails the corpus tests, and so does a file listed here that loads.

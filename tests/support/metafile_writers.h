@@ -143,6 +143,12 @@ public:
     EmfWriter& moveTo(int x, int y) { return record(27, {x, y}); }
     EmfWriter& lineTo(int x, int y) { return record(54, {x, y}); }
 
+    // A picture of 100 x 100 device pixels, a pixel a millimetre (frame 100 mm square).
+    [[nodiscard]] QByteArray finishSquare() const {
+        return finish(QRect(0, 0, 100, 100), QRect(QPoint(0, 0), QPoint(9999, 9999)),
+                      QSize(1000, 1000), QSize(1000, 1000));
+    }
+
     // Header with bounds in device pixels, frame in 0.01 mm and the reference device.
     [[nodiscard]] QByteArray finish(QRect bounds, QRect frame, QSize devicePx, QSize deviceMm,
                                     int handles = 8) const {

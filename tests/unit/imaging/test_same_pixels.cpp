@@ -27,6 +27,10 @@ struct Case {
     std::function<QByteArray()> bytes;
 };
 
+[[maybe_unused]] void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.name;
+}
+
 // The largest mean difference of a channel and the largest of a pixel, over what shows.
 std::pair<double, int> difference(const QImage& mine, const QImage& expected) {
     const QImage a = mine.convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -261,8 +265,5 @@ TEST_P(SamePixels, CutShortUnderTheReaderShowsNoUnwrittenMemory) {
 } // namespace
 
 INSTANTIATE_TEST_SUITE_P(, SamePixels, testing::ValuesIn(cases()), [](const auto& param) {
-    std::string name = param.param.name;
-    std::replace_if(
-        name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
-    return name;
+    return test::caseNameOf(QString::fromStdString(param.param.name));
 });

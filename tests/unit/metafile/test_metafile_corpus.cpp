@@ -124,9 +124,7 @@ TEST(MetafileRobustness, CountsBeyondTheRecordEndTheDrawing) {
     w.pen(1, 5, 0, 0).select(1).solidBrush(2, 0x0000FF).select(2).rectangle(0, 0, 50, 100);
     w.record(3, {0, 0, 0, 0, 30000, 1, 2, 3, 4});
     w.solidBrush(3, 0xFF0000).select(3).rectangle(50, 0, 100, 100);
-    const PicturePtr pic = loadMetafilePictureFromBytes(
-        w.finish(QRect(0, 0, 100, 100), QRect(QPoint(0, 0), QPoint(9999, 9999)), QSize(1000, 1000),
-                 QSize(1000, 1000)));
+    const PicturePtr pic = loadMetafilePictureFromBytes(w.finishSquare());
     QImage image(100, 100, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::white);
     QPainter painter(&image);
@@ -174,9 +172,7 @@ TEST(MetafileRobustness, HostileRecordsAreContained) {
         EmfWriter w;
         add(w);
         w.rectangle(0, 0, 5, 5);
-        const int error =
-            loadAndDraw(w.finish(QRect(0, 0, 100, 100), QRect(QPoint(0, 0), QPoint(9999, 9999)),
-                                 QSize(1000, 1000), QSize(1000, 1000)));
+        const int error = loadAndDraw(w.finishSquare());
         EXPECT_EQ(error, 0) << name;
     }
     // A WMF record claiming zero size must not loop forever.

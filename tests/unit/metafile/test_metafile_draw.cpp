@@ -157,9 +157,7 @@ TEST_P(MappingModes, EmfShapesLandWhereTheMappingPutsThem) {
     const Mapping& m = GetParam();
     EmfWriter w;
     writeScene(w, m, m.emfLogical, m.emfPenScale, true);
-    const QByteArray bytes =
-        w.finish(QRect(0, 0, 100, 100), QRect(QPoint(0, 0), QPoint(9999, 9999)), QSize(1000, 1000),
-                 QSize(1000, 1000));
+    const QByteArray bytes = w.finishSquare();
     expectScene(render(loadMetafilePictureFromBytes(bytes), QSize(100, 100)));
 }
 
@@ -178,9 +176,7 @@ TEST(MetafileDraw, PictureIsScaledToFillTheTarget) {
     // Drawn at twice the size and offset, the same places move and scale with the target.
     EmfWriter w;
     writeScene(w, kMappings[0], kMappings[0].emfLogical, 1, true);
-    const PicturePtr pic = loadMetafilePictureFromBytes(
-        w.finish(QRect(0, 0, 100, 100), QRect(QPoint(0, 0), QPoint(9999, 9999)), QSize(1000, 1000),
-                 QSize(1000, 1000)));
+    const PicturePtr pic = loadMetafilePictureFromBytes(w.finishSquare());
     QImage image(240, 240, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::white);
     QPainter painter(&image);
@@ -217,10 +213,7 @@ TEST(MetafileDraw, WorldTransformAndSaveRestore) {
     w.rectangle(5, 5, 20, 20); // device (10,10)-(40,40)
     w.record(34, {-1});        // RestoreDC
     w.solidBrush(3, kBlue).select(3).rectangle(60, 10, 90, 40);
-    const QImage image = render(loadMetafilePictureFromBytes(w.finish(
-                                    QRect(0, 0, 100, 100), QRect(QPoint(0, 0), QPoint(9999, 9999)),
-                                    QSize(1000, 1000), QSize(1000, 1000))),
-                                QSize(100, 100));
+    const QImage image = render(loadMetafilePictureFromBytes(w.finishSquare()), QSize(100, 100));
     EXPECT_TRUE(colourAt(image, 35, 35, Qt::red));
     EXPECT_TRUE(colourAt(image, 75, 25, Qt::blue));
     EXPECT_TRUE(colourAt(image, 50, 25, Qt::white));
@@ -232,10 +225,7 @@ TEST(MetafileDraw, ClippingLimitsLaterDrawing) {
     w.record(30, {0, 0, 50, 100}); // IntersectClipRect: left half
     w.record(29, {0, 0, 20, 20});  // ExcludeClipRect: top-left corner
     w.rectangle(0, 0, 100, 100);
-    const QImage image = render(loadMetafilePictureFromBytes(w.finish(
-                                    QRect(0, 0, 100, 100), QRect(QPoint(0, 0), QPoint(9999, 9999)),
-                                    QSize(1000, 1000), QSize(1000, 1000))),
-                                QSize(100, 100));
+    const QImage image = render(loadMetafilePictureFromBytes(w.finishSquare()), QSize(100, 100));
     EXPECT_TRUE(colourAt(image, 30, 50, Qt::red));
     EXPECT_TRUE(colourAt(image, 70, 50, Qt::white));
     EXPECT_TRUE(colourAt(image, 10, 10, Qt::white));
@@ -249,10 +239,7 @@ TEST(MetafileDraw, PathBracketFillsWhatItEncloses) {
     w.record(61, QByteArray()); // CloseFigure
     w.record(60, QByteArray()); // EndPath
     w.record(62, {0, 0, 0, 0}); // FillPath
-    const QImage image = render(loadMetafilePictureFromBytes(w.finish(
-                                    QRect(0, 0, 100, 100), QRect(QPoint(0, 0), QPoint(9999, 9999)),
-                                    QSize(1000, 1000), QSize(1000, 1000))),
-                                QSize(100, 100));
+    const QImage image = render(loadMetafilePictureFromBytes(w.finishSquare()), QSize(100, 100));
     EXPECT_TRUE(colourAt(image, 75, 25, Qt::blue)); // above the diagonal
     EXPECT_TRUE(colourAt(image, 25, 75, Qt::white));
 }
@@ -274,10 +261,7 @@ TEST(MetafileDraw, StretchDibitsDrawsTheBitmapUpright) {
     params += bmi + bits;
     EmfWriter w;
     w.record(81, params);
-    const QImage image = render(loadMetafilePictureFromBytes(w.finish(
-                                    QRect(0, 0, 100, 100), QRect(QPoint(0, 0), QPoint(9999, 9999)),
-                                    QSize(1000, 1000), QSize(1000, 1000))),
-                                QSize(100, 100));
+    const QImage image = render(loadMetafilePictureFromBytes(w.finishSquare()), QSize(100, 100));
     EXPECT_TRUE(colourAt(image, 50, 10, Qt::blue));
     EXPECT_TRUE(colourAt(image, 50, 90, Qt::red));
 }
