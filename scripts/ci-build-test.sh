@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Configures and builds Zelvia in BUILD_DIR, then runs the whole CTest suite there.
 #
-#   ci-build-test.sh BUILD_DIR normal      RelWithDebInfo, benchmarks built too
-#   ci-build-test.sh BUILD_DIR sanitize    ASan + UBSan + LSan (Debug at -O1), any report fails
+#   ci-build-test.sh BUILD_DIR normal [PHASE]     RelWithDebInfo, benchmarks built too
+#   ci-build-test.sh BUILD_DIR sanitize [PHASE]   ASan + UBSan + LSan (Debug at -O1), any report
+#                                                 fails
+# PHASE is build (configure, build, package), test (the suite of a build made before) or both,
+# the default.
 #
 # The settings of each mode are the configure preset of that name in CMakePresets.json.
 #
@@ -13,13 +16,14 @@
 # server), CTEST_ARGS (more ctest arguments, e.g. "-R test_fs").
 set -euo pipefail
 
-if [ $# -ne 2 ]; then
-    echo "usage: $0 BUILD_DIR normal|sanitize" >&2
+if [ $# -lt 2 ] || [ $# -gt 3 ]; then
+    echo "usage: $0 BUILD_DIR normal|sanitize [build|test|both]" >&2
     exit 2
 fi
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=$1
 mode=$2
+phase=${3:-both}
 jobs=${JOBS:-$(nproc)}
 test_jobs=${TEST_JOBS:-$((2 * jobs))}
 
@@ -35,25 +39,28 @@ case $mode in
         ;;
 esac
 
-log=$(mktemp)
-trap 'rm -f "$log"' EXIT
-if ! cmake -S "$repo" --preset "$mode" -B "$build" >"$log" 2>&1; then
-    cat "$log" >&2
-    exit 1
-fi
-
 status=0
-if ! cmake --build "$build" --parallel "$jobs" -- -k 0; then
-    echo "BUILD FAILED in $build: the tests of the targets that built still run" >&2
-    status=1
-fi
+if [[ "$phase" != test ]]; then
+    log=$(mktemp)
+    trap 'rm -f "$log"' EXIT
+    if ! cmake -S "$repo" --preset "$mode" -B "$build" >"$log" 2>&1; then
+        cat "$log" >&2
+        exit 1
+    fi
 
-# The Debian package, whose contents the install test compares with the installed tree.
-if [[ "$mode" == normal ]] && ! (cd "$build" && cpack -G DEB >cpack.log 2>&1); then
-    cat "$build/cpack.log" >&2
-    echo "PACKAGE FAILED in $build" >&2
-    status=1
+    if ! cmake --build "$build" --parallel "$jobs" -- -k 0; then
+        echo "BUILD FAILED in $build: the tests of the targets that built still run" >&2
+        status=1
+    fi
+
+    # The Debian package, whose contents the install test compares with the installed tree.
+    if [[ "$mode" == normal ]] && ! (cd "$build" && cpack -G DEB >cpack.log 2>&1); then
+        cat "$build/cpack.log" >&2
+        echo "PACKAGE FAILED in $build" >&2
+        status=1
+    fi
 fi
+[[ "$phase" == build ]] && exit "$status"
 
 # shellcheck disable=SC2086 # CTEST_ARGS is a list of words
 if ! (cd "$build" && ctest --output-on-failure --no-tests=error --parallel "$test_jobs" \

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, then checks everything CI checks, in this order:
+# Installs what is missing, then checks everything CI checks:
 #   1. formatting (clang-format)
 #   2. the normal build (RelWithDebInfo, build-ci) and the whole CTest suite
 #   3. static analysis of src/ (clang-tidy, with build-ci's compile commands)
@@ -7,8 +7,11 @@
 #   5. the look-ahead worker's and the parallel listing's tests under ThreadSanitizer (build-tsan,
 #      those targets only)
 #   6. the libFuzzer targets (clang, build-fuzz-ci) run once over their seeds and crash inputs
-# Every step runs even when an earlier one failed, so one run shows every problem; the exit
-# status is non-zero when any step failed.
+# The test suites spend most of their time waiting on the display servers of the end-to-end
+# tests, so the checks that only compute run beside them: static analysis beside the normal
+# suite, ThreadSanitizer and the fuzz targets beside the sanitizer suite. Their output is shown
+# once they end. Every step runs even when an earlier one failed, so one run shows every
+# problem; the exit status is non-zero when any step failed.
 #
 # Environment: JOBS (parallel jobs, default the number of cores), ZELVIA_CI_STEPS (a subset,
 # e.g. "format tidy"; default all: format build tidy sanitize tsan fuzz).
@@ -47,15 +50,73 @@ step() {
     results+=("$(printf '%-7s %3dm%02ds  %s' "$outcome" $((took / 60)) $((took % 60)) "$title")")
 }
 
+# beside NAME TITLE COMMAND...: queues a check to run in the background, after those queued
+# before it (they would slow each other down), once `start_beside` is called; `collect` shows
+# how each ended.
+beside_names=()
+beside_commands=()
+beside() {
+    local name=$1
+    shift
+    [[ " $steps " == *" $name "* ]] || return 0
+    mkdir -p "$beside_dir/$name"
+    printf '%s' "$1" >"$beside_dir/$name/title"
+    shift
+    beside_names+=("$name")
+    beside_commands+=("$(printf '%q ' "$@")")
+}
+
+start_beside() {
+    local names=("${beside_names[@]}") commands=("${beside_commands[@]}")
+    (
+        for i in "${!names[@]}"; do
+            began=$SECONDS
+            status=0
+            # Lower priority: the suite's end-to-end tests wait on their windows.
+            eval "nice -n 10 ${commands[$i]}" >"$beside_dir/${names[$i]}/log" 2>&1 || status=$?
+            echo "$status $((SECONDS - began))" >"$beside_dir/${names[$i]}/end"
+        done
+    ) &
+}
+
+# collect: waits for the checks started beside, then reports each as `step` does.
+collect() {
+    wait
+    local name status took title
+    for name in "${beside_names[@]}"; do
+        read -r status took <"$beside_dir/$name/end"
+        title=$(cat "$beside_dir/$name/title")
+        printf '\n======== %s (ran beside the tests) ========\n' "$title"
+        cat "$beside_dir/$name/log"
+        local outcome=ok
+        if [ "$status" -ne 0 ]; then
+            outcome=FAILED
+            failed=1
+        fi
+        printf -- '-------- %s: %s (%dm%02ds)\n' "$title" "$outcome" $((took / 60)) $((took % 60))
+        results+=("$(printf '%-7s %3dm%02ds  %s' "$outcome" $((took / 60)) $((took % 60)) "$title")")
+    done
+    beside_names=()
+    beside_commands=()
+}
+
+beside_dir=$(mktemp -d)
+trap 'rm -rf "$beside_dir"' EXIT
 rm -f build-ci/ctest.log build-asan/ctest.log
 step format "Formatting (clang-format)" scripts/ci-format.sh
-step build "Normal build and tests (build-ci)" scripts/ci-build-test.sh build-ci normal
-step tidy "Static analysis of src/ (clang-tidy)" scripts/ci-clang-tidy.sh build-ci
-step sanitize "Sanitizer build and tests (build-asan)" scripts/ci-build-test.sh build-asan sanitize
-step tsan "Thread sanitizer build of the look-ahead and parallel listing tests (build-tsan)" \
+step build "Normal build (build-ci)" scripts/ci-build-test.sh build-ci normal build
+beside tidy "Static analysis of src/ (clang-tidy)" scripts/ci-clang-tidy.sh build-ci
+start_beside
+step build "Normal tests (build-ci)" scripts/ci-build-test.sh build-ci normal test
+collect
+step sanitize "Sanitizer build (build-asan)" scripts/ci-build-test.sh build-asan sanitize build
+beside tsan "Thread sanitizer build of the look-ahead and parallel listing tests (build-tsan)" \
     scripts/ci-tsan.sh build-tsan
-step fuzz "Fuzz targets over their seeds and crash inputs (build-fuzz-ci)" \
+beside fuzz "Fuzz targets over their seeds and crash inputs (build-fuzz-ci)" \
     scripts/ci-fuzz.sh build-fuzz-ci
+start_beside
+step sanitize "Sanitizer tests (build-asan)" scripts/ci-build-test.sh build-asan sanitize test
+collect
 
 total=$((SECONDS - start))
 printf '\n======== Summary ========\n'

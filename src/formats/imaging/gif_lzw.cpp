@@ -2,8 +2,8 @@
 
 namespace zelvia::rt::imaging {
 
-GifLzw::GifLzw(int minCodeSize, std::function<bool(const std::uint8_t*, int)> emit)
-    : minCodeSize_(minCodeSize), clear_(1 << minCodeSize), emit_(std::move(emit)) {
+GifLzw::GifLzw(int minCodeSize, std::function<bool(const std::uint8_t*, int)> sink)
+    : minCodeSize_(minCodeSize), clear_(1 << minCodeSize), emit_(std::move(sink)) {
     for (int i = 0; i < clear_; ++i) {
         const auto idx = static_cast<size_t>(i);
         suffix_[idx] = static_cast<std::uint8_t>(i);

@@ -7,12 +7,12 @@
 namespace zelvia::rt::imaging {
 
 // The variable-length LZW decoder of GIF image data. Feed it the bytes of the data
-// sub-blocks in order; it hands out colour indices through `emit` as they are decoded and
-// stops at the end code, at the first invalid code, or when `emit` returns false.
+// sub-blocks in order; it hands out colour indices through `sink` as they are decoded and
+// stops at the end code, at the first invalid code, or when `sink` returns false.
 class GifLzw {
 public:
     // `minCodeSize` must lie in 1..11.
-    GifLzw(int minCodeSize, std::function<bool(const std::uint8_t* indices, int count)> emit);
+    GifLzw(int minCodeSize, std::function<bool(const std::uint8_t* indices, int count)> sink);
 
     // Decodes what `data` holds; false once decoding has ended (end code, invalid code, or
     // the consumer had enough), after which further bytes are ignored.
