@@ -8,7 +8,6 @@
 #include <csignal>
 #include <cstddef>
 #include <cstring>
-#include <mutex>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -22,8 +21,9 @@ struct Request {
     std::array<char, PATH_MAX> path{}; // ends with a NUL
 };
 
-int g_spawner = -1; // our end of the socket; written once, before any other thread exists
-std::mutex g_sending;
+// Our end of the socket; written once, before any other thread exists. Each request is one
+// message of a sequenced-packet socket, so threads may send without a lock.
+int g_spawner = -1;
 
 using Control = std::array<char, CMSG_SPACE(sizeof(int))>;
 
@@ -119,7 +119,6 @@ bool spawnReader(const QByteArray& path, qint64 limit, int out) {
     carried->cmsg_type = SCM_RIGHTS;
     carried->cmsg_len = CMSG_LEN(sizeof(int));
     std::memcpy(CMSG_DATA(carried), &out, sizeof out);
-    const std::lock_guard lock(g_sending);
     return ::sendmsg(g_spawner, &message, MSG_NOSIGNAL) >= 0;
 }
 

@@ -8,12 +8,7 @@ X11_CLOSE=$2
 source "$(dirname "$0")/lib.sh"
 need identify convert timeout
 
-start_display
-mkdir -p "$WORK/start"
-convert -size 120x80 xc:'#ff0000' BMP3:"$WORK/start/a.bmp" || fail "cannot make a.bmp"
-convert -size 60x40 xc:'#0000ff' BMP3:"$WORK/start/b.bmp" || fail "cannot make b.bmp"
-start_app "$WORK/start"
-activate_window
+start_with_two_bitmaps
 
 # Expects a message box titled $1 to be open and to have the focus, then closes it with Enter
 # and expects the focus back on the main window.

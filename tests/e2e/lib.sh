@@ -221,6 +221,18 @@ activate_window() {
     sleep 0.3
 }
 
+# Starts a display and the program, focused, in $WORK/start with two bitmaps: a.bmp (red,
+# 120 x 80) and b.bmp (blue, 60 x 40).
+start_with_two_bitmaps() {
+    need convert
+    start_display
+    mkdir -p "$WORK/start"
+    convert -size 120x80 xc:'#ff0000' BMP3:"$WORK/start/a.bmp" || fail "cannot make a.bmp"
+    convert -size 60x40 xc:'#0000ff' BMP3:"$WORK/start/b.bmp" || fail "cannot make b.bmp"
+    start_app "$WORK/start"
+    activate_window
+}
+
 # The visible window titled exactly $1, if any.
 find_window() {
     if [[ "$E2E_SERVER" == x11 ]]; then
