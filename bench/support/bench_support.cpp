@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QImage>
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
@@ -16,6 +17,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <turbojpeg.h>
 #include <unistd.h>
 
@@ -93,17 +95,24 @@ double msSince(const QElapsedTimer& t) {
     return static_cast<double>(t.nsecsElapsed()) / 1e6;
 }
 
-double bareLoopMs(const QString& folder) {
+double bareLoopMs(const QString& folder, bool dosBits) {
     QElapsedTimer t;
     t.start();
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    const QByteArray base = QFile::encodeName(folder) + '/';
+    DIR* dir = ::opendir(base.constData());
     if (dir == nullptr) {
         return -1;
     }
     int n = 0;
+    QByteArray path;
+    std::array<char, 256> value{};
     while (const dirent* e = ::readdir(dir)) {
         struct stat st {};
         n += ::fstatat(::dirfd(dir), e->d_name, &st, 0) == 0 ? 1 : 0;
+        if (dosBits && S_ISREG(st.st_mode)) {
+            path = base + e->d_name;
+            n += ::getxattr(path.constData(), "user.DOSATTRIB", value.data(), value.size()) > 0;
+        }
     }
     ::closedir(dir);
     (void)n;

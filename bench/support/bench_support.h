@@ -44,8 +44,10 @@ QString makeBigFolder(const QString& root, int count);
 
 double msSince(const QElapsedTimer& t);
 
-// One readdir + fstatat pass over `folder`: the floor a listing is measured against.
-double bareLoopMs(const QString& folder);
+// One readdir + fstatat pass over `folder`: the floor a listing is measured against. With
+// `dosBits`, each file's user.DOSATTRIB is asked for too, the second system call a file costs
+// where the DOS bits are kept in extended attributes.
+double bareLoopMs(const QString& folder, bool dosBits = false);
 
 // The middle value (the upper one of an even count); -1 for none.
 double median(std::vector<double> v);

@@ -89,6 +89,11 @@ QByteArray encodeFileName(const QString& name) {
     return out;
 }
 
+QString parentFolderOf(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+
 QString displayFileName(const QString& name) {
     QString out = name;
     for (qsizetype i = 0; i < out.size(); ++i) {

@@ -13,6 +13,10 @@ namespace zelvia::rt {
 QString decodeFileName(const QByteArray& bytes);
 QByteArray encodeFileName(const QString& name);
 
+// The folder holding `path` (an absolute path without a trailing slash); "/" for the root
+// and its children.
+QString parentFolderOf(const QString& path);
+
 // The name as a person should read it: escaped bytes are shown as U+FFFD.
 QString displayFileName(const QString& name);
 

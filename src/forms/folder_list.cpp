@@ -74,11 +74,6 @@ bool isUnder(const QString& path, const QString& root) {
                             path[root.size()] == QLatin1Char('/'));
 }
 
-QString parentOf(const QString& folder) {
-    const qsizetype slash = folder.lastIndexOf(QLatin1Char('/'));
-    return slash <= 0 ? QStringLiteral("/") : folder.left(slash);
-}
-
 // Enter in the folder list opens the current entry, as a double-click does.
 class EnterFilter final : public QObject {
 public:
@@ -142,7 +137,7 @@ FolderList::FolderList(QWidget* parent, FolderModel& model)
 QString FolderList::folderForDrive(const QString& root) const {
     const auto last = lastFolderOfDrive_.find(root);
     if (last != lastFolderOfDrive_.end()) {
-        for (QString f = last->second; f != root && isUnder(f, root); f = parentOf(f)) {
+        for (QString f = last->second; f != root && isUnder(f, root); f = parentFolderOf(f)) {
             if (canList(f)) {
                 return f;
             }

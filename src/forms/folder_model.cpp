@@ -17,22 +17,8 @@ namespace {
 constexpr int kPathRole = Qt::UserRole + 1;
 constexpr int kLevelRole = Qt::UserRole + 2;
 
-QString parentOf(const QString& folder) {
-    const qsizetype slash = folder.lastIndexOf(QLatin1Char('/'));
-    return slash <= 0 ? QStringLiteral("/") : folder.left(slash);
-}
-
 QString joinPath(const QString& folder, const QString& name) {
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
-}
-
-std::vector<QString> namesOf(std::vector<ListedFile> files) {
-    std::vector<QString> names;
-    names.reserve(files.size());
-    for (ListedFile& f : files) {
-        names.push_back(std::move(f.name));
-    }
-    return names;
 }
 
 } // namespace
@@ -88,11 +74,11 @@ void FolderModel::update() {
     try {
         if (files && folders && fileFolder_ == openFolder_ && !fileFolder_.isEmpty()) {
             FolderContents contents = listFolder(fileFolder_, pattern_, flags_);
-            names = namesOf(std::move(contents.files));
+            names = std::move(contents.files);
             subfolders = std::move(contents.subfolders);
         } else {
             if (files && !fileFolder_.isEmpty()) {
-                names = namesOf(listFiles(fileFolder_, pattern_, flags_));
+                names = listFiles(fileFolder_, pattern_, flags_);
             }
             if (folders && !openFolder_.isEmpty()) {
                 try {
@@ -129,7 +115,7 @@ void FolderModel::fillFolders(const std::vector<QString>& subfolders) {
 
     // The chain from the drive's root down to the open folder.
     QStringList chain;
-    for (QString f = openFolder_;; f = parentOf(f)) {
+    for (QString f = openFolder_;; f = parentFolderOf(f)) {
         chain.prepend(f);
         if (f == root_ || f == QLatin1String("/")) {
             break;

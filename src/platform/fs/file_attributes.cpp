@@ -192,10 +192,19 @@ std::optional<quint32> parseDosAttrib(const QByteArray& value) {
     return readLe32(value, attribAt);
 }
 
-bool dosBitsMatter(quint32 dosBits, ListFlags flags) {
-    const quint32 matter =
-        attr::Hidden | attr::System | (!flags.normal && flags.archive ? attr::Archive : 0);
-    return (dosBits & matter) != 0;
+bool dosBitsCanDecide(quint32 known, ListFlags flags) {
+    const std::array<quint32, 3> dosBits = {attr::Hidden, attr::System, attr::Archive};
+    const bool withNone = isListed(known, flags);
+    for (unsigned combination = 1; combination < 8; ++combination) {
+        quint32 some = 0;
+        for (std::size_t k = 0; k < dosBits.size(); ++k) {
+            some |= (combination >> k & 1U) != 0 ? dosBits[k] : 0;
+        }
+        if (isListed(known | some, flags) != withNone) {
+            return true;
+        }
+    }
+    return false;
 }
 
 DosBitsSource dosBitsSourceForFolder(int dirFd) {

@@ -46,9 +46,10 @@ enum class DosBitsSource {
 DosBitsSource dosBitsSourceForFolder(int dirFd);
 DosBitsSource dosBitsSourceForType(unsigned long fsType);
 
-// Whether a file's DOS bits can change what the list shows with `flags`: hidden and system
-// always can; archive only decides when Normal is off and Archive on.
-bool dosBitsMatter(quint32 dosBits, ListFlags flags);
+// Whether a file whose name and mode give it the attributes `known` may be listed or not
+// with `flags` depending on its DOS bits (hidden, system, archive); when it cannot, they need
+// not be read.
+bool dosBitsCanDecide(quint32 known, ListFlags flags);
 
 // Reads the DOS attribute bits of `name` in the folder `dirFd` whose path is `folderPath`
 // (bytes, for the calls that take paths). Returns nothing when the file carries none. When

@@ -162,8 +162,8 @@ struct Pending {
 };
 
 // One pass over the folder; subfolders are gathered only when `subfolders` is given.
-std::vector<ListedFile> listIn(const QString& folder, const QString& pattern, ListFlags flags,
-                               std::vector<QString>* subfolders) {
+std::vector<QString> listIn(const QString& folder, const QString& pattern, ListFlags flags,
+                            std::vector<QString>* subfolders) {
     OpenFolder dir(folder);
     const WildcardPattern wildcard(pattern);
     Subfolders folders;
@@ -211,42 +211,43 @@ std::vector<ListedFile> listIn(const QString& folder, const QString& pattern, Li
     for (const Pending::Entry& e : pending.entries) {
         cNames.push_back(pending.raw.data() + e.offset);
     }
-    // Follows links: dangling and looping ones fail here and are left out.
-    const std::vector<unsigned> modes = statEntries(dir.fd(), cNames, listingThreads());
+    // The attributes a file's name and mode give, without its DOS bits.
+    const auto ownAttributes = [&](const Pending::Entry& e, unsigned mode) {
+        DosBitsSource none = DosBitsSource::None;
+        return fileAttributesAt(dir.fd(), dir.path(), rawView(pending.bytesOf(e)), mode, none);
+    };
+    // Follows links: dangling and looping ones fail here and are left out. A hidden or system
+    // file may sit anywhere in a folder, so every file's own DOS bits are read, unless its
+    // name and mode already decide whether it is listed.
+    const std::vector<EntryFacts> facts = examineEntries(
+        dir.fd(), dir.path(), cNames, dosBitsSourceForFolder(dir.fd()),
+        [&](std::size_t k, unsigned mode) {
+            const Pending::Entry& e = pending.entries[k];
+            return e.matches && dosBitsCanDecide(ownAttributes(e, mode), flags);
+        },
+        listingThreads());
 
     std::vector<std::size_t> files; // indices of the regular files that match, as met
     files.reserve(pending.entries.size());
     for (std::size_t k = 0; k < pending.entries.size(); ++k) {
         const Pending::Entry& e = pending.entries[k];
-        if (e.mayBeFolder && S_ISDIR(modes[k])) {
+        if (e.mayBeFolder && S_ISDIR(facts[k].mode)) {
             folders.add(pending.bytesOf(e));
-        } else if (e.matches && S_ISREG(modes[k])) {
+        } else if (e.matches && S_ISREG(facts[k].mode)) {
             files.push_back(k);
         }
     }
 
-    // Every file's own DOS bits: a hidden or system file may sit anywhere in a folder.
-    std::vector<const char*> fileNames;
-    fileNames.reserve(files.size());
-    for (const std::size_t k : files) {
-        fileNames.push_back(cNames[k]);
-    }
-    const std::vector<quint32> dosBits = readDosBitsOf(
-        dir.fd(), dir.path(), fileNames, dosBitsSourceForFolder(dir.fd()), listingThreads());
     NaturalOrder order;
     order.reserve(files.size(), pending.raw.size());
-    std::vector<ListedFile> found; // in the order met, so the names are read in memory order
+    std::vector<QString> found; // in the order met, so the names are read in memory order
     found.reserve(files.size());
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const Pending::Entry& e = pending.entries[files[i]];
-        const QByteArray raw = rawView(pending.bytesOf(e));
-        DosBitsSource none = DosBitsSource::None;
-        const quint32 attributes =
-            fileAttributesAt(dir.fd(), dir.path(), raw, modes[files[i]], none) |
-            (dosBits[i] & (attr::Hidden | attr::System | attr::Archive));
-        if (isListed(attributes, flags)) {
+    for (const std::size_t k : files) {
+        const Pending::Entry& e = pending.entries[k];
+        const quint32 dosBits = facts[k].dosBits & (attr::Hidden | attr::System | attr::Archive);
+        if (isListed(ownAttributes(e, facts[k].mode) | dosBits, flags)) {
             pending.addTo(order, e);
-            found.push_back({pending.nameOf(e), attributes});
+            found.push_back(pending.nameOf(e));
         }
     }
     permute(found, order.order());
@@ -262,7 +263,7 @@ std::uint64_t folderPassCount() {
     return g_passes;
 }
 
-std::vector<ListedFile> listFiles(const QString& folder, const QString& pattern, ListFlags flags) {
+std::vector<QString> listFiles(const QString& folder, const QString& pattern, ListFlags flags) {
     return listIn(folder, pattern, flags, nullptr);
 }
 

@@ -9,21 +9,16 @@
 
 namespace zelvia::rt {
 
-struct ListedFile {
-    QString name; // decoded with decodeFileName
-    quint32 attributes = 0;
-};
-
 // The regular files of `folder` (and symbolic links to regular files; dangling or looping
 // links are left out) whose names match `pattern` (see WildcardPattern) and whose attributes
-// pass `flags`, in natural order. Throws RuntimeError 53 when the folder does not exist,
-// 75 when it cannot be read.
-std::vector<ListedFile> listFiles(const QString& folder, const QString& pattern, ListFlags flags);
+// pass `flags`, in natural order, decoded with decodeFileName. Throws RuntimeError 53 when the
+// folder does not exist, 75 when it cannot be read.
+std::vector<QString> listFiles(const QString& folder, const QString& pattern, ListFlags flags);
 
 // Both lists of one folder from a single pass over it: the files as listFiles gives them and
 // the subfolders as listSubfolders does.
 struct FolderContents {
-    std::vector<ListedFile> files;
+    std::vector<QString> files;
     std::vector<QString> subfolders;
 };
 FolderContents listFolder(const QString& folder, const QString& pattern, ListFlags flags);

@@ -14,8 +14,8 @@ namespace {
 
 // Below this many names per thread, starting a thread costs more than it saves.
 constexpr std::size_t NamesPerThread = 2048;
-// Reading DOS bits costs several system calls a name (open, ioctl and close on FAT), so
-// smaller shares already pay for a thread.
+// Reading DOS bits costs at least one more system call a name (open, ioctl and close on FAT),
+// so smaller shares already pay for a thread.
 constexpr std::size_t DosNamesPerThread = 256;
 constexpr unsigned MaxThreads = 4;
 
@@ -58,35 +58,30 @@ void setListingThreads(unsigned threads) {
     g_threads.store(threads);
 }
 
-std::vector<unsigned> statEntries(int dirFd, const std::vector<const char*>& names,
-                                  unsigned threads) {
-    std::vector<unsigned> modes(names.size(), 0);
-    inParts(names.size(), threads, NamesPerThread, [&](std::size_t from, std::size_t to) {
+std::vector<EntryFacts>
+examineEntries(int dirFd, const QByteArray& folderPath, const std::vector<const char*>& names,
+               DosBitsSource source, const std::function<bool(std::size_t, unsigned)>& wantsDosBits,
+               unsigned threads) {
+    std::vector<EntryFacts> facts(names.size());
+    const std::size_t perThread =
+        source == DosBitsSource::None ? NamesPerThread : DosNamesPerThread;
+    inParts(names.size(), threads, perThread, [&](std::size_t from, std::size_t to) {
+        DosBitsSource own = source; // each part may find the source unsupported on its own
         for (std::size_t i = from; i < to; ++i) {
             struct stat st {};
-            modes[i] =
-                ::fstatat(dirFd, names[i], &st, 0) == 0 ? static_cast<unsigned>(st.st_mode) : 0;
+            if (::fstatat(dirFd, names[i], &st, 0) != 0) {
+                continue;
+            }
+            const auto mode = static_cast<unsigned>(st.st_mode);
+            facts[i].mode = mode;
+            if (own != DosBitsSource::None && S_ISREG(mode) && wantsDosBits(i, mode)) {
+                const QByteArray name =
+                    QByteArray::fromRawData(names[i], static_cast<qsizetype>(qstrlen(names[i])));
+                facts[i].dosBits = readDosBits(dirFd, folderPath, name, own).value_or(0);
+            }
         }
     });
-    return modes;
-}
-
-std::vector<quint32> readDosBitsOf(int dirFd, const QByteArray& folderPath,
-                                   const std::vector<const char*>& names, DosBitsSource source,
-                                   unsigned threads) {
-    std::vector<quint32> bits(names.size(), 0);
-    if (source == DosBitsSource::None) {
-        return bits;
-    }
-    inParts(names.size(), threads, DosNamesPerThread, [&](std::size_t from, std::size_t to) {
-        DosBitsSource own = source; // each part may find the source unsupported on its own
-        for (std::size_t i = from; i < to && own != DosBitsSource::None; ++i) {
-            const QByteArray name =
-                QByteArray::fromRawData(names[i], static_cast<qsizetype>(qstrlen(names[i])));
-            bits[i] = readDosBits(dirFd, folderPath, name, own).value_or(0);
-        }
-    });
-    return bits;
+    return facts;
 }
 
 } // namespace zelvia::rt

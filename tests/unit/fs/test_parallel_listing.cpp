@@ -14,22 +14,15 @@ namespace {
 
 struct Listing {
     std::vector<QString> files;
-    std::vector<quint32> attributes;
     std::vector<QString> subfolders;
     bool operator==(const Listing&) const = default;
 };
 
 Listing listWith(unsigned threads, const QString& folder) {
     setListingThreads(threads);
-    const FolderContents contents = listFolder(folder, QStringLiteral("*.*"), {});
+    FolderContents contents = listFolder(folder, QStringLiteral("*.*"), {});
     setListingThreads(0);
-    Listing out;
-    for (const ListedFile& f : contents.files) {
-        out.files.push_back(f.name);
-        out.attributes.push_back(f.attributes);
-    }
-    out.subfolders = contents.subfolders;
-    return out;
+    return {std::move(contents.files), std::move(contents.subfolders)};
 }
 
 } // namespace

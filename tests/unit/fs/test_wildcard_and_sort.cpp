@@ -42,10 +42,9 @@ TEST_P(FilterPatterns, ListsExactlyTheMatchingFiles) {
     for (const QString& name : kNames) {
         ASSERT_TRUE(zelvia::test::makeFile(dir.path(), encodeFileName(name)));
     }
-    QStringList listed;
-    for (const ListedFile& f : listFiles(dir.path(), QString::fromLatin1(GetParam().pattern), {})) {
-        listed.append(f.name);
-    }
+    const std::vector<QString> found =
+        listFiles(dir.path(), QString::fromLatin1(GetParam().pattern), {});
+    QStringList listed(found.begin(), found.end());
     QStringList expected = GetParam().listed;
     std::sort(listed.begin(), listed.end());
     std::sort(expected.begin(), expected.end());

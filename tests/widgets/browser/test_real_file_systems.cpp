@@ -100,8 +100,8 @@ TEST(RealFileSystems, AVfatImageListsAndDescribesItsDosAttributes) {
         GTEST_SKIP() << "mounting a vfat loop image was refused: " << mount.why().toStdString();
     }
     std::vector<QString> names;
-    for (const rt::ListedFile& f : rt::listFiles(at, QStringLiteral("*.*"), {})) {
-        names.push_back(f.name.toUpper());
+    for (const QString& name : rt::listFiles(at, QStringLiteral("*.*"), {})) {
+        names.push_back(name.toUpper());
     }
     EXPECT_EQ(names,
               (std::vector<QString>{QStringLiteral("ARCH.BMP"), QStringLiteral("PLAIN.BMP")}));
