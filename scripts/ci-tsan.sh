@@ -22,6 +22,7 @@ trap 'rm -f "$log"' EXIT
 if ! cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
         -DCMAKE_CXX_FLAGS_DEBUG="-g1 -O1" -DCMAKE_CXX_FLAGS="-fsanitize=thread" \
         -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" -DZELVIA_BUILD_BENCHMARKS=OFF \
+        -DCMAKE_UNITY_BUILD=ON \
         >"$log" 2>&1; then
     cat "$log" >&2
     exit 1

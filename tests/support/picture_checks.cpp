@@ -16,6 +16,15 @@ QImage drawAt(const rt::Picture& p, int w, int h, double ratio) {
     return target;
 }
 
+QImage drawOnWhite(const rt::PicturePtr& p, QSize size) {
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    p->draw(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    painter.end();
+    return image;
+}
+
 int errorOf(const std::function<void()>& f) {
     try {
         f();

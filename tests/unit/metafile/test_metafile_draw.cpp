@@ -2,6 +2,7 @@
 #include "core/stop_request.h"
 #include "formats/metafile/metafile_picture.h"
 #include "support/metafile_writers.h"
+#include "support/picture_checks.h"
 
 #include <QPainter>
 #include <cstring>
@@ -16,15 +17,6 @@ namespace {
 constexpr std::uint32_t kRed = 0x0000FF; // COLORREF is 0x00BBGGRR
 constexpr std::uint32_t kBlue = 0xFF0000;
 constexpr std::uint32_t kGreen = 0x00FF00;
-
-QImage render(const PicturePtr& pic, QSize size) {
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    pic->draw(painter, QRectF(QPointF(0, 0), QSizeF(size)));
-    painter.end();
-    return image;
-}
 
 ::testing::AssertionResult colourAt(const QImage& image, int x, int y, QColor expected) {
     const QColor c = image.pixelColor(x, y);
@@ -158,7 +150,7 @@ TEST_P(MappingModes, EmfShapesLandWhereTheMappingPutsThem) {
     EmfWriter w;
     writeScene(w, m, m.emfLogical, m.emfPenScale, true);
     const QByteArray bytes = w.finishSquare();
-    expectScene(render(loadMetafilePictureFromBytes(bytes), QSize(100, 100)));
+    expectScene(drawOnWhite(loadMetafilePictureFromBytes(bytes), QSize(100, 100)));
 }
 
 TEST_P(MappingModes, WmfShapesLandWhereTheMappingPutsThem) {
@@ -166,7 +158,7 @@ TEST_P(MappingModes, WmfShapesLandWhereTheMappingPutsThem) {
     WmfWriter w;
     writeScene(w, m, m.wmfLogical, m.wmfPenScale, false);
     const QByteArray bytes = w.placeable(QRect(0, 0, 1000, 1000), 1000, 4);
-    expectScene(render(loadMetafilePictureFromBytes(bytes), QSize(100, 100)));
+    expectScene(drawOnWhite(loadMetafilePictureFromBytes(bytes), QSize(100, 100)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Metafile, MappingModes, ::testing::ValuesIn(kMappings),
@@ -193,7 +185,7 @@ TEST(MetafileDraw, PlainWmfWindowFillsThePicture) {
     w.mapMode(8).windowOrg(0, 0).windowExt(2000, 1000);
     w.pen(5, 0, 0).select(0).solidBrush(kRed).select(1).rectangle(1000, 0, 2000, 1000);
     const PicturePtr pic = loadMetafilePictureFromBytes(w.plain(2));
-    const QImage image = render(pic, QSize(100, 50));
+    const QImage image = drawOnWhite(pic, QSize(100, 50));
     EXPECT_TRUE(colourAt(image, 75, 25, Qt::red));
     EXPECT_TRUE(colourAt(image, 25, 25, Qt::white));
 }
@@ -213,7 +205,8 @@ TEST(MetafileDraw, WorldTransformAndSaveRestore) {
     w.rectangle(5, 5, 20, 20); // device (10,10)-(40,40)
     w.record(34, {-1});        // RestoreDC
     w.solidBrush(3, kBlue).select(3).rectangle(60, 10, 90, 40);
-    const QImage image = render(loadMetafilePictureFromBytes(w.finishSquare()), QSize(100, 100));
+    const QImage image =
+        drawOnWhite(loadMetafilePictureFromBytes(w.finishSquare()), QSize(100, 100));
     EXPECT_TRUE(colourAt(image, 35, 35, Qt::red));
     EXPECT_TRUE(colourAt(image, 75, 25, Qt::blue));
     EXPECT_TRUE(colourAt(image, 50, 25, Qt::white));
@@ -225,7 +218,8 @@ TEST(MetafileDraw, ClippingLimitsLaterDrawing) {
     w.record(30, {0, 0, 50, 100}); // IntersectClipRect: left half
     w.record(29, {0, 0, 20, 20});  // ExcludeClipRect: top-left corner
     w.rectangle(0, 0, 100, 100);
-    const QImage image = render(loadMetafilePictureFromBytes(w.finishSquare()), QSize(100, 100));
+    const QImage image =
+        drawOnWhite(loadMetafilePictureFromBytes(w.finishSquare()), QSize(100, 100));
     EXPECT_TRUE(colourAt(image, 30, 50, Qt::red));
     EXPECT_TRUE(colourAt(image, 70, 50, Qt::white));
     EXPECT_TRUE(colourAt(image, 10, 10, Qt::white));
@@ -239,7 +233,8 @@ TEST(MetafileDraw, PathBracketFillsWhatItEncloses) {
     w.record(61, QByteArray()); // CloseFigure
     w.record(60, QByteArray()); // EndPath
     w.record(62, {0, 0, 0, 0}); // FillPath
-    const QImage image = render(loadMetafilePictureFromBytes(w.finishSquare()), QSize(100, 100));
+    const QImage image =
+        drawOnWhite(loadMetafilePictureFromBytes(w.finishSquare()), QSize(100, 100));
     EXPECT_TRUE(colourAt(image, 75, 25, Qt::blue)); // above the diagonal
     EXPECT_TRUE(colourAt(image, 25, 75, Qt::white));
 }
@@ -261,7 +256,8 @@ TEST(MetafileDraw, StretchDibitsDrawsTheBitmapUpright) {
     params += bmi + bits;
     EmfWriter w;
     w.record(81, params);
-    const QImage image = render(loadMetafilePictureFromBytes(w.finishSquare()), QSize(100, 100));
+    const QImage image =
+        drawOnWhite(loadMetafilePictureFromBytes(w.finishSquare()), QSize(100, 100));
     EXPECT_TRUE(colourAt(image, 50, 10, Qt::blue));
     EXPECT_TRUE(colourAt(image, 50, 90, Qt::red));
 }
@@ -296,10 +292,10 @@ TEST(MetafileDraw, PlaybackIsBoundedByTheAreaDrawnAndStopsWhenAsked) {
         }
         return 0;
     };
-    EXPECT_EQ(error([&] { (void)render(fills(3000), QSize(1000, 1000)); }), err::TooLarge);
-    EXPECT_TRUE(colourAt(render(fills(300), QSize(500, 500)), 250, 250, QColor(Qt::red)));
+    EXPECT_EQ(error([&] { (void)drawOnWhite(fills(3000), QSize(1000, 1000)); }), err::TooLarge);
+    EXPECT_TRUE(colourAt(drawOnWhite(fills(300), QSize(500, 500)), 250, 250, QColor(Qt::red)));
     StopRequest stop;
     stop.request();
     const StopScope scope(stop);
-    EXPECT_THROW((void)render(fills(1), QSize(10, 10)), Stopped);
+    EXPECT_THROW((void)drawOnWhite(fills(1), QSize(10, 10)), Stopped);
 }

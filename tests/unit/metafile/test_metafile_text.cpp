@@ -1,5 +1,6 @@
 #include "formats/metafile/metafile_picture.h"
 #include "support/metafile_writers.h"
+#include "support/picture_checks.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -26,14 +27,6 @@ Ink inkOf(const QImage& image) {
         }
     }
     return ink;
-}
-
-QImage render(const PicturePtr& pic, QSize size) {
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    pic->draw(painter, QRectF(QPointF(0, 0), QSizeF(size)));
-    return image;
 }
 
 // What QPainter draws for `text` in `family` at `pixelSize`, top-left aligned at `topLeft`,
@@ -138,7 +131,7 @@ TEST(MetafileText, WmfShiftJisTextDrawsJapaneseGlyphs) {
     w.record(0x02FB, font).select(0).record(0x0102, {1}).record(0x0521, text);
     const PicturePtr pic =
         loadMetafilePictureFromBytes(w.placeable(QRect(0, 0, 2000, 1000), 1000, 1));
-    const QImage ours = render(pic, QSize(200, 100));
+    const QImage ours = drawOnWhite(pic, QSize(200, 100));
     expectSameInk(ours, reference(QSize(200, 100), QStringLiteral("IPAGothic"), 40, QPointF(10, 10),
                                   QString::fromUtf8("日本")));
 }
@@ -146,13 +139,13 @@ TEST(MetafileText, WmfShiftJisTextDrawsJapaneseGlyphs) {
 TEST(MetafileText, EmfUtf16TextDrawsJapaneseGlyphs) {
     const QString text = QString::fromUtf8("日本語");
     expectSameInk(
-        render(emfWithText(text, {}), QSize(200, 100)),
+        drawOnWhite(emfWithText(text, {}), QSize(200, 100)),
         reference(QSize(200, 100), QStringLiteral("IPAGothic"), 40, QPointF(10, 10), text));
 }
 
 TEST(MetafileText, EmfDxArrayPlacesEachCharacter) {
     const QString text = QString::fromUtf8("日本語");
-    expectSameInk(render(emfWithText(text, {60, 60, 60}), QSize(200, 100)),
+    expectSameInk(drawOnWhite(emfWithText(text, {60, 60, 60}), QSize(200, 100)),
                   reference(QSize(200, 100), QStringLiteral("IPAGothic"), 40, QPointF(10, 10), text,
                             {0, 60, 120}));
 }
@@ -163,10 +156,11 @@ TEST(MetafileText, AlignmentMovesTheText) {
     w.record(82, emfFontRecord(1, -40, 1, QStringLiteral("Arial"))).select(1);
     w.record(18, {1}).record(22, {2 | 8});
     w.record(84, emfTextRecord(QPoint(190, 90), QStringLiteral("Hg"), {}));
-    const QImage image = render(loadMetafilePictureFromBytes(w.finish(
-                                    QRect(0, 0, 200, 100), QRect(QPoint(0, 0), QPoint(19999, 9999)),
-                                    QSize(1000, 1000), QSize(1000, 1000))),
-                                QSize(200, 100));
+    const QImage image =
+        drawOnWhite(loadMetafilePictureFromBytes(w.finish(QRect(0, 0, 200, 100),
+                                                          QRect(QPoint(0, 0), QPoint(19999, 9999)),
+                                                          QSize(1000, 1000), QSize(1000, 1000))),
+                    QSize(200, 100));
     const Ink ink = inkOf(image);
     ASSERT_GT(ink.count, 20);
     EXPECT_LE(ink.box.right(), 190);

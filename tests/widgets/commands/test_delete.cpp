@@ -185,9 +185,9 @@ INSTANTIATE_TEST_SUITE_P(States, DeleteWithoutSelectionTest,
 
 namespace {
 
-enum class Failure { TrashCannotBeCreated, FileVanished };
+enum class DeleteFailure { TrashCannotBeCreated, FileVanished };
 
-class DeleteFailureTest : public DeleteTest, public ::testing::WithParamInterface<Failure> {};
+class DeleteFailureTest : public DeleteTest, public ::testing::WithParamInterface<DeleteFailure> {};
 
 } // namespace
 
@@ -197,7 +197,7 @@ TEST_P(DeleteFailureTest, IsReportedByTheDeleteOperationAndLosesNothing) {
     const QString blocker = writeFile(QStringLiteral("blocker"), "a file, not a folder");
     start();
     choose(QStringLiteral("doc.bmp"));
-    if (GetParam() == Failure::TrashCannotBeCreated) {
+    if (GetParam() == DeleteFailure::TrashCannotBeCreated) {
         // No folder can be made below a plain file, not even by root.
         useDataHome(blocker + QStringLiteral("/data"));
     } else {
@@ -210,8 +210,9 @@ TEST_P(DeleteFailureTest, IsReportedByTheDeleteOperationAndLosesNothing) {
     EXPECT_EQ(failed[0].args.value(0), path);
     EXPECT_FALSE(failed[0].args.value(1).isEmpty()) << "the report says why";
     EXPECT_TRUE(messages().isEmpty()) << "no message of the program's own";
-    const QString survivor =
-        GetParam() == Failure::FileVanished ? rootPath() + QStringLiteral("/moved away") : path;
+    const QString survivor = GetParam() == DeleteFailure::FileVanished
+                                 ? rootPath() + QStringLiteral("/moved away")
+                                 : path;
     QFile f(survivor);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), bytes);
@@ -220,7 +221,8 @@ TEST_P(DeleteFailureTest, IsReportedByTheDeleteOperationAndLosesNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Failures, DeleteFailureTest,
-                         ::testing::Values(Failure::TrashCannotBeCreated, Failure::FileVanished));
+                         ::testing::Values(DeleteFailure::TrashCannotBeCreated,
+                                           DeleteFailure::FileVanished));
 
 TEST_F(DeleteTest, ANameAlreadyInTheTrashIsNeverOverwritten) {
     QDir().mkpath(trash() + QStringLiteral("/files"));
