@@ -13,7 +13,8 @@
 # one run shows every problem. The ctest output is kept in BUILD_DIR/ctest.log.
 # Environment: JOBS (parallel build jobs, default the number of cores), TEST_JOBS (parallel tests,
 # default twice JOBS: the end-to-end tests spend most of their time waiting on their display
-# server), CTEST_ARGS (more ctest arguments, e.g. "-R test_fs").
+# server), CTEST_ARGS (more ctest arguments, e.g. "-R test_fs"), ZELVIA_UNITY_BUILD (ON or OFF:
+# overrides the preset's unity build setting).
 set -euo pipefail
 
 if [ $# -lt 2 ] || [ $# -gt 3 ]; then
@@ -43,7 +44,9 @@ status=0
 if [[ "$phase" != test ]]; then
     log=$(mktemp)
     trap 'rm -f "$log"' EXIT
-    if ! cmake -S "$repo" --preset "$mode" -B "$build" >"$log" 2>&1; then
+    unity=()
+    [[ -n "${ZELVIA_UNITY_BUILD:-}" ]] && unity=("-DCMAKE_UNITY_BUILD=$ZELVIA_UNITY_BUILD")
+    if ! cmake -S "$repo" --preset "$mode" -B "$build" "${unity[@]}" >"$log" 2>&1; then
         cat "$log" >&2
         exit 1
     fi

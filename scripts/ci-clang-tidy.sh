@@ -4,16 +4,34 @@
 # (the libraries' headers included through their include trees in the build folder count).
 #
 #   ci-clang-tidy.sh BUILD_DIR [FILE...]     FILEs (paths under src/) narrow the run
+#   ci-clang-tidy.sh --configure BUILD_DIR    configures BUILD_DIR first (normal preset, one
+#                                             compiler run per source, nothing built)
+#
+# Each source is read on its own, so a file that does not include what it uses fails here even
+# where a unity build compiled it beside the sources that do.
 #
 # Environment: JOBS (parallel runs, default the number of cores), CLANG_TIDY (the binary),
 # RUN_CLANG_TIDY (the driver).
 set -euo pipefail
 
+configure=0
+if [ "${1:-}" == --configure ]; then
+    configure=1
+    shift
+fi
 if [ $# -lt 1 ]; then
-    echo "usage: $0 BUILD_DIR [FILE...]" >&2
+    echo "usage: $0 [--configure] BUILD_DIR [FILE...]" >&2
     exit 2
 fi
 repo=$(cd "$(dirname "$0")/.." && pwd)
+if [ "$configure" -eq 1 ]; then
+    # The include trees and compile commands are written when configuring; nothing of ours
+    # is generated at build time that src/ includes.
+    if ! out=$(cmake -S "$repo" --preset normal -B "$1" -DCMAKE_UNITY_BUILD=OFF 2>&1); then
+        echo "$out" >&2
+        exit 1
+    fi
+fi
 build=$(cd "$1" && pwd)
 shift
 tidy=${CLANG_TIDY:-clang-tidy-14}
