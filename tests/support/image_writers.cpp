@@ -3,6 +3,7 @@
 #include "support/huge_pictures.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <algorithm>
 #include <cstdlib>
 
@@ -144,6 +145,17 @@ QByteArray encodeWith(const QImage& image, const char* format, int quality) {
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format, quality);
     return out;
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QImage solidImage(int width, int height, QRgb colour, QImage::Format format) {
+    QImage image(width, height, format);
+    image.fill(QColor::fromRgba(colour));
+    return image;
 }
 
 QByteArray makeGif(int screenWidth, int screenHeight, int left, int top, int frameWidth,

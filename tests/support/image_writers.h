@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QRgb>
+#include <QString>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -30,9 +31,9 @@ struct BmpLayout {
     int bitCount = 24;
     std::uint32_t compression = 0;
     std::uint32_t colorsUsed = 0;
-    std::vector<QRgb> palette;
+    std::vector<QRgb> palette{};
     std::array<std::uint32_t, 4> masks{}; // written when compression is 3 or 6
-    QByteArray pixels;
+    QByteArray pixels{};
 };
 
 // A complete BMP file: file header, info header (any size), masks, palette, pixels.
@@ -55,6 +56,12 @@ struct IconDirEntry {
 QByteArray makeIco(const std::vector<IconDirEntry>& images, int type = 1);
 
 QByteArray encodeWith(const QImage& image, const char* format, int quality = -1);
+
+// Writes `bytes` to the file at `path`, replacing what it held; false when it cannot.
+bool writeFile(const QString& path, const QByteArray& bytes);
+
+// A `width` x `height` image of `format` filled with `colour`, its alpha too where it has one.
+QImage solidImage(int width, int height, QRgb colour, QImage::Format format = QImage::Format_RGB32);
 
 // A GIF with one frame of `frameWidth` x `frameHeight` at (`left`, `top`) on a logical screen,
 // colour indices from `index`; `transparentIndex` < 0 means none.

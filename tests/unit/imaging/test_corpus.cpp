@@ -2,25 +2,15 @@
 #include "core/runtime_error.h"
 #include "formats/imaging/raster_picture.h"
 #include "support/corpus.h"
+#include "support/picture_checks.h"
 
 #include <QImageReader>
-#include <QPainter>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <map>
 
 using namespace zelvia::rt;
 using namespace zelvia::test;
-
-namespace {
-
-void drawSmall(const Picture& p) {
-    QImage target(169, 169, QImage::Format_ARGB32_Premultiplied);
-    QPainter painter(&target);
-    p.draw(painter, QRectF(0, 0, 169, 112));
-}
-
-} // namespace
 
 TEST(Corpus, ValidBmpSuiteFilesLoadWithTheirDimensionsAndDraw) {
     ZELVIA_REQUIRE_CORPUS(dir);
@@ -32,7 +22,7 @@ TEST(Corpus, ValidBmpSuiteFilesLoadWithTheirDimensionsAndDraw) {
         const QStringList wh = e.dims.split(QLatin1Char('x'));
         ASSERT_EQ(wh.size(), 2);
         EXPECT_EQ(p->pixelSize(), QSize(wh[0].toInt(), wh[1].toInt()));
-        EXPECT_NO_THROW(drawSmall(*p));
+        EXPECT_NO_THROW(drawAt(*p, 169, 112));
         EXPECT_NO_THROW((void)p->fullImage());
         ++checked;
     }
@@ -53,7 +43,7 @@ TEST(Corpus, EveryRasterFileLoadsOrIsRefusedCleanly) {
                 const PicturePtr p = loadRasterPicture(ReadOnlyFile(e.path));
                 ASSERT_TRUE(p);
                 EXPECT_FALSE(p->pixelSize().isEmpty());
-                drawSmall(*p);
+                drawAt(*p, 169, 112);
                 const QImage full = p->fullImage();
                 EXPECT_EQ(full.size(), p->pixelSize());
                 ++c.first;

@@ -1,7 +1,9 @@
 #include "core/runtime_error.h"
 #include "formats/imaging/icon_image.h"
 #include "formats/imaging/raster_picture.h"
+#include "support/icon_images.h"
 #include "support/image_writers.h"
+#include "support/picture_checks.h"
 
 #include <gtest/gtest.h>
 
@@ -20,18 +22,12 @@ QByteArray dib(int size, int bits, std::uint32_t colour) {
         [](int, int) { return false; });
 }
 
-QByteArray png(int size, QRgb colour) {
-    QImage img(size, size, QImage::Format_ARGB32);
-    img.fill(colour);
-    return encodeWith(img, "PNG");
-}
-
-// `bytes` with the big-endian (PNG) or little-endian (DIB) width field at `at` set to `side`.
-QByteArray withSize(QByteArray bytes, int at, std::uint32_t side) {
-    const bool bigEndian = at == 16;
+// `bytes` with the 32-bit field at `at` set to `value`, big-endian as in PNG or little-endian
+// as in icon directories and DIBs.
+QByteArray with32(QByteArray bytes, int at, std::uint32_t value, bool bigEndian = false) {
     for (int i = 0; i < 4; ++i) {
         const int shift = bigEndian ? 8 * (3 - i) : 8 * i;
-        bytes[at + i] = static_cast<char>((side >> shift) & 0xFF);
+        bytes[at + i] = static_cast<char>((value >> shift) & 0xFF);
     }
     return bytes;
 }
@@ -41,12 +37,8 @@ QByteArray withSize(QByteArray bytes, int at, std::uint32_t side) {
 TEST(IconFile, AnEntryIsReadOnlyAsFarAsItsDirectoryNamesIt) {
     // A bottom-up 16 x 16 DIB whose directory entry names only its header, palette-free
     // pixels of the lower half: the upper half never arrives.
-    const QByteArray image = dib(16, 32, 0x00FF00);
-    QByteArray ico = makeIco({{16, 16, 32, image}});
-    const int named = 40 + 16 * 4 * 8;
-    for (int i = 0; i < 4; ++i) {
-        ico[6 + 8 + i] = static_cast<char>((named >> (8 * i)) & 0xFF);
-    }
+    const QByteArray ico =
+        with32(makeIco({{16, 16, 32, dib(16, 32, 0x00FF00)}}), 6 + 8, 40 + 16 * 4 * 8);
     const QImage img = loadRasterPictureFromBytes(ico)->fullImage();
     ASSERT_EQ(img.size(), QSize(16, 16));
     EXPECT_EQ(img.pixel(8, 12), qRgb(0, 255, 0));
@@ -72,7 +64,7 @@ TEST(IconFile, PicksLargestAreaThenHighestDepth) {
          {32, 32},
          0xFFFF0000u},
         {"png_entry",
-         {{16, 16, 32, dib(16, 32, 0xFF0000FF)}, {0, 0, 32, png(48, 0xFF123456)}},
+         {{16, 16, 32, dib(16, 32, 0xFF0000FF)}, {0, 0, 32, pngIcon({48, 48}, 0xFF123456)}},
          {48, 48},
          0xFF123456u},
         // The image's own header wins over a directory that lies about the size.
@@ -94,16 +86,11 @@ TEST(IconFile, CursorsAndBrokenDirectoriesGive481) {
         makeIco({{16, 16, 24, one}}).left(6 + 16),       // image data missing
         makeIco({{16, 16, 24, QByteArray(40, '\xFF')}}), // garbage header
         // Sides past 1024 pixels, which no real icon has: their pixels are never allocated.
-        makeIco({{0, 0, 32, withSize(png(16, qRgb(1, 2, 3)), 16, 65535)}}),
-        makeIco({{0, 0, 32, withSize(dib(16, 32, 0xFF0000), 4, 2048)}}),
+        makeIco({{0, 0, 32, with32(pngIcon({16, 16}, qRgb(1, 2, 3)), 16, 65535, true)}}),
+        makeIco({{0, 0, 32, with32(dib(16, 32, 0xFF0000), 4, 2048)}}),
     };
     for (const QByteArray& bytes : bad) {
-        try {
-            (void)loadRasterPictureFromBytes(bytes);
-            ADD_FAILURE() << "loaded";
-        } catch (const RuntimeError& e) {
-            EXPECT_EQ(e.number(), err::InvalidPicture);
-        }
+        EXPECT_EQ(errorOf([&] { (void)loadRasterPictureFromBytes(bytes); }), err::InvalidPicture);
     }
 }
 
@@ -124,18 +111,17 @@ TEST(IconImage, AndMaskMakesPixelsTransparent) {
 }
 
 TEST(IconImage, ThirtyTwoBitAlphaWinsOverMaskUnlessAllZero) {
-    const auto make = [](std::uint32_t pixel) {
-        return makeIconDib(
-            4, 4, 32, {}, [&](int x, int) { return x == 0 ? pixel : 0xFF00FF00u; },
-            [](int x, int) { return x == 3; });
+    // The first column `first`, the others `rest`; the mask covers the last column.
+    const auto decode = [](std::uint32_t first, std::uint32_t rest) {
+        return decodeIconImage(makeIconDib(
+            4, 4, 32, {}, [&](int x, int) { return x == 0 ? first : rest; },
+            [](int x, int) { return x == 3; }));
     };
-    const QImage withAlpha = decodeIconImage(make(0x8000FF00u));
+    const QImage withAlpha = decode(0x8000FF00u, 0xFF00FF00u);
     EXPECT_NEAR(qAlpha(withAlpha.pixel(0, 0)), 0x80, 1);
     EXPECT_EQ(qAlpha(withAlpha.pixel(3, 0)), 255); // alpha channel rules, mask ignored
 
-    const auto noAlpha = makeIconDib(
-        4, 4, 32, {}, [](int, int) { return 0x0000FF00u; }, [](int x, int) { return x == 3; });
-    const QImage masked = decodeIconImage(noAlpha);
+    const QImage masked = decode(0x0000FF00u, 0x0000FF00u);
     EXPECT_EQ(masked.pixel(0, 0), qRgb(0, 255, 0));
     EXPECT_EQ(qAlpha(masked.pixel(3, 0)), 0);
 }
@@ -152,11 +138,11 @@ TEST(IconImage, DamagedDataGivesNullNeverACrash) {
         EXPECT_TRUE(img.isNull() || img.size() == QSize(16, 16));
     }
     // A PNG claiming an enormous size is refused before decoding.
-    QByteArray huge = png(4, 0xFF000000u);
+    QByteArray huge = pngIcon({4, 4}, 0xFF000000u);
     huge[16] = '\x7F';
     huge[20] = '\x7F';
     EXPECT_TRUE(decodeIconImage(huge).isNull());
     // 1024 pixels a side is the most an icon may have.
-    EXPECT_EQ(decodeIconImage(png(1024, 0xFF00FF00u)).size(), QSize(1024, 1024));
-    EXPECT_TRUE(decodeIconImage(png(1025, 0xFF00FF00u)).isNull());
+    EXPECT_EQ(decodeIconImage(pngIcon({1024, 1024}, 0xFF00FF00u)).size(), QSize(1024, 1024));
+    EXPECT_TRUE(decodeIconImage(pngIcon({1025, 1025}, 0xFF00FF00u)).isNull());
 }

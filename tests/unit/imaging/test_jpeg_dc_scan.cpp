@@ -2,6 +2,9 @@
 #include "formats/imaging/jpeg_dc_scan.h"
 #include "formats/imaging/raster_picture.h"
 #include "support/corpus.h"
+#include "support/image_writers.h"
+#include "support/picture_checks.h"
+#include "support/turbo_jpeg.h"
 
 #include <QFile>
 #include <QPainter>
@@ -9,21 +12,12 @@
 #include <turbojpeg.h>
 
 using namespace zelvia::rt;
+using zelvia::test::channelDistance;
 
 namespace {
 
-QByteArray encode(const QImage& rgb32, bool progressive) {
-    const QImage image = rgb32.convertToFormat(QImage::Format_RGB888);
-    tjhandle tj = tjInitCompress();
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    tjCompress2(tj, image.constBits(), image.width(), static_cast<int>(image.bytesPerLine()),
-                image.height(), TJPF_RGB, &out, &size, TJSAMP_420, 90,
-                progressive ? TJFLAG_PROGRESSIVE : 0);
-    QByteArray bytes(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
-    tjFree(out);
-    tjDestroy(tj);
-    return bytes;
+QByteArray encode(const QImage& image, bool progressive) {
+    return zelvia::test::turboJpeg(image, TJSAMP_420, 90, progressive ? TJFLAG_PROGRESSIVE : 0);
 }
 
 QImage halves(int w, int h) {
@@ -32,11 +26,6 @@ QImage halves(int w, int h) {
     p.fillRect(0, 0, w / 2, h, QColor(220, 30, 30));
     p.fillRect(w / 2, 0, w - w / 2, h, QColor(30, 30, 220));
     return img;
-}
-
-int distance(QRgb a, QRgb b) {
-    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
-                     std::abs(qBlue(a) - qBlue(b))});
 }
 
 // Everything up to the second scan, then the end marker.
@@ -55,20 +44,17 @@ TEST(JpegDcScan, FirstScanAloneGivesTheEighthSizePicture) {
     const std::optional<QImage> small = imaging::decodeFirstDcScan(cut, QSize(200, 150));
     ASSERT_TRUE(small.has_value());
     ASSERT_EQ(small->size(), QSize(200, 150));
-    EXPECT_LE(distance(small->pixel(40, 75), qRgb(220, 30, 30)), 12);
-    EXPECT_LE(distance(small->pixel(160, 75), qRgb(30, 30, 220)), 12);
+    EXPECT_LE(channelDistance(small->pixel(40, 75), qRgb(220, 30, 30)), 12);
+    EXPECT_LE(channelDistance(small->pixel(160, 75), qRgb(30, 30, 220)), 12);
 
     // Through the picture: drawn small, it matches the full decode of every scan.
     const PicturePtr p = loadRasterPictureFromBytes(jpeg);
     const QImage full = p->fullImage().scaled(200, 150);
     EXPECT_EQ(lastDecodedSize(*p), QSize(1600, 1200));
-    QImage drawn(100, 75, QImage::Format_RGB32);
-    QPainter painter(&drawn);
-    p->draw(painter, QRectF(0, 0, 100, 75));
-    painter.end();
+    const QImage drawn = zelvia::test::drawAt(*p, 100, 75);
     EXPECT_EQ(lastDecodedSize(*p), QSize(200, 150));
-    EXPECT_LE(distance(drawn.pixel(20, 37), full.pixel(40, 75)), 12);
-    EXPECT_LE(distance(drawn.pixel(80, 37), full.pixel(160, 75)), 12);
+    EXPECT_LE(channelDistance(drawn.pixel(20, 37), full.pixel(40, 75)), 12);
+    EXPECT_LE(channelDistance(drawn.pixel(80, 37), full.pixel(160, 75)), 12);
 }
 
 TEST(JpegDcScan, LeavesEverythingElseToTheFullDecoder) {
@@ -111,7 +97,7 @@ TEST(JpegDcScan, CorpusFilesMatchTheFullDecoderAtOneEighth) {
         qint64 sum = 0;
         for (int y = 0; y < full.height(); ++y) {
             for (int x = 0; x < full.width(); ++x) {
-                sum += distance(small->pixel(x, y), full.pixel(x, y));
+                sum += channelDistance(small->pixel(x, y), full.pixel(x, y));
             }
         }
         EXPECT_LE(static_cast<double>(sum) / (full.width() * full.height()), 5.0);

@@ -3,11 +3,11 @@
 #include "formats/imaging/raster_picture.h"
 #include "support/image_writers.h"
 #include "support/picture_checks.h"
+#include "support/turbo_jpeg.h"
 
 #include <QFile>
 #include <QPainter>
 #include <gtest/gtest.h>
-#include <turbojpeg.h>
 
 using namespace zelvia::rt;
 using namespace zelvia::test;
@@ -22,23 +22,6 @@ QImage quadrants(int w, int h) {
     p.fillRect(0, h / 2, w / 2, h - h / 2, QColor(30, 200, 30));
     p.fillRect(w / 2, h / 2, w - w / 2, h - h / 2, QColor(240, 240, 240));
     return img;
-}
-
-// Encodes through TurboJPEG, which the Qt writer cannot do for CMYK and progressive files.
-QByteArray tjEncode(const std::vector<unsigned char>& pixels, int w, int h, int format,
-                    int subsampling, int flags) {
-    tjhandle tj = tjInitCompress();
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    const int rc =
-        tjCompress2(tj, pixels.data(), w, 0, h, format, &out, &size, subsampling, 90, flags);
-    QByteArray bytes;
-    if (rc == 0) {
-        bytes = QByteArray(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
-    }
-    tjFree(out);
-    tjDestroy(tj);
-    return bytes;
 }
 
 void expectQuadrants(const QImage& img, int tolerance) {
@@ -79,32 +62,20 @@ TEST(Jpeg, DecodesAtTheSmallestDctScaleCoveringTheTarget) {
 }
 
 TEST(Jpeg, GreyscaleProgressiveAndCmykDecodeToTheRightColours) {
-    QImage grey(64, 64, QImage::Format_Grayscale8);
-    grey.fill(QColor(90, 90, 90));
+    const QImage grey = solidImage(64, 64, qRgb(90, 90, 90), QImage::Format_Grayscale8);
     const QImage g = loadRasterPictureFromBytes(encodeWith(grey, "JPG", 95))->fullImage();
     EXPECT_LE(channelDistance(g.pixel(10, 10), qRgb(90, 90, 90)), 3);
 
-    std::vector<unsigned char> rgb(64 * 64 * 3);
-    for (size_t i = 0; i < rgb.size(); i += 3) {
-        rgb[i] = 10;
-        rgb[i + 1] = 120;
-        rgb[i + 2] = 250;
-    }
-    const QByteArray progressive = tjEncode(rgb, 64, 64, TJPF_RGB, TJSAMP_420, TJFLAG_PROGRESSIVE);
+    const QByteArray progressive =
+        turboJpeg(solidImage(64, 64, qRgb(10, 120, 250)), TJSAMP_420, 90, TJFLAG_PROGRESSIVE);
     ASSERT_FALSE(progressive.isEmpty());
     const QImage pr = loadRasterPictureFromBytes(progressive)->fullImage();
     EXPECT_LE(channelDistance(pr.pixel(30, 30), qRgb(10, 120, 250)), 6);
 
-    // Adobe CMYK stores inverted inks: C=255, M=0, Y=0, K=255 means no cyan, full
-    // magenta and yellow, no black: red.
-    std::vector<unsigned char> cmyk(32 * 32 * 4);
-    for (size_t i = 0; i < cmyk.size(); i += 4) {
-        cmyk[i] = 255;
-        cmyk[i + 1] = 0;
-        cmyk[i + 2] = 0;
-        cmyk[i + 3] = 255;
-    }
-    const QByteArray adobe = tjEncode(cmyk, 32, 32, TJPF_CMYK, TJSAMP_444, 0);
+    // Adobe CMYK stores inverted inks: C=255, M=0, Y=0, K=255 (the bytes of opaque blue) means
+    // no cyan, full magenta and yellow, no black: red.
+    const QByteArray adobe =
+        turboJpeg(solidImage(32, 32, qRgb(0, 0, 255)), TJSAMP_444, 90, 0, true);
     ASSERT_FALSE(adobe.isEmpty());
     const QImage c = loadRasterPictureFromBytes(adobe)->fullImage();
     EXPECT_LE(channelDistance(c.pixel(16, 16), qRgb(255, 0, 0)), 8);
@@ -127,14 +98,12 @@ TEST(Jpeg, HeaderProblemsGive481AndHugeSizesGive5) {
         b.replace(sof + offset, bytes.size(), bytes);
         return b;
     };
-    EXPECT_EQ(errorOf([&] { loadRasterPictureFromBytes(patched(4, QByteArray("\x0C"))); }),
-              err::InvalidPicture); // 12-bit samples
-    EXPECT_EQ(errorOf([&] { loadRasterPictureFromBytes(patched(5, QByteArray(4, '\0'))); }),
-              err::InvalidPicture); // zero size
-    EXPECT_EQ(errorOf([&] { loadRasterPictureFromBytes(patched(1, QByteArray("\xC3"))); }),
-              err::InvalidPicture); // lossless
-    EXPECT_EQ(errorOf([&] { loadRasterPictureFromBytes(QByteArray("\xFF\xD8\xFF\xD9", 4)); }),
-              err::InvalidPicture);
+    for (const auto& [bytes, what] : {std::pair{patched(4, QByteArray("\x0C")), "12-bit samples"},
+                                      {patched(5, QByteArray(4, '\0')), "zero size"},
+                                      {patched(1, QByteArray("\xC3")), "lossless"},
+                                      {QByteArray("\xFF\xD8\xFF\xD9", 4), "no frame"}}) {
+        EXPECT_EQ(errorOf([&] { loadRasterPictureFromBytes(bytes); }), err::InvalidPicture) << what;
+    }
 
     const PicturePtr huge = loadRasterPictureFromBytes(patched(5, QByteArray("\xEA\x60\xEA\x60")));
     EXPECT_EQ(huge->pixelSize(), QSize(60000, 60000));
@@ -199,9 +168,8 @@ TEST(Jpeg, MultiScanFilesPastTheCoefficientLimitAreRefusedBeforeDecoding) {
     EXPECT_EQ(lastDecodedSize(*big), QSize(169, 169));
 
     // Progressive: refused past the limit, decoded below it.
-    std::vector<unsigned char> rgb(size_t{512} * 512 * 3, 200);
     const QByteArray progressive =
-        tjEncode(rgb, 512, 512, TJPF_RGB, TJSAMP_420, TJFLAG_PROGRESSIVE);
+        turboJpeg(solidImage(512, 512, qRgb(200, 200, 200)), TJSAMP_420, 90, TJFLAG_PROGRESSIVE);
     const qsizetype psof = progressive.indexOf("\xFF\xC2");
     ASSERT_GT(psof, 0);
     QByteArray huge = progressive;
@@ -224,17 +192,17 @@ TEST(Jpeg, RegionDecodesOnlyTheRowsAndColumnsAsked) {
 
 TEST(Gif, HugeScreenWithATinyFrameDrawsIntoTheBoxAlone) {
     // 11500 x 11500 screen, one 1 x 1 frame: 35 bytes that once took a full-size frame.
-    const QByteArray gif =
-        makeGif(11500, 11500, 0, 0, 1, 1, {qRgb(255, 0, 0)}, 1, [](int, int) { return 0; });
-    const PicturePtr p = loadRasterPictureFromBytes(gif);
+    const auto screenWithFrame = [](int side) {
+        return loadRasterPictureFromBytes(makeGif(11500, 11500, 0, 0, side, side, {qRgb(255, 0, 0)},
+                                                  1, [](int, int) { return 0; }));
+    };
+    const PicturePtr p = screenWithFrame(1);
     const QImage box = drawAt(*p, 169, 169);
     EXPECT_EQ(lastDecodedSize(*p), QSize(169, 169));
     EXPECT_EQ(qAlpha(box.pixel(100, 100)), 0);
 
     // A frame covering the first box pixel shows in it.
-    const PicturePtr q = loadRasterPictureFromBytes(
-        makeGif(11500, 11500, 0, 0, 100, 100, {qRgb(255, 0, 0)}, 1, [](int, int) { return 0; }));
-    EXPECT_EQ(drawAt(*q, 169, 169).pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(drawAt(*screenWithFrame(100), 169, 169).pixel(0, 0), qRgb(255, 0, 0));
 }
 
 TEST(Gif, InterlacedRowsReduceLikeTheSameRowsInOrder) {
@@ -292,16 +260,15 @@ TEST(WorkBudget, FilesDemandingTooMuchWorkAreRefusedAsTooLarge) {
 // The look-ahead abandons a decode by asking its thread to stop: every decoder polls.
 TEST(WorkBudget, DecodersStopWhenTheirThreadIsAskedTo) {
     const QImage image = quadrants(64, 48);
-    BmpLayout rle;
-    rle.bitCount = 8;
-    rle.compression = 1;
-    rle.palette = {qRgb(0, 0, 0)};
-    rle.pixels = QByteArray("\x01\x00\x00\x01", 4);
+    const QByteArray rle = makeBmp({.bitCount = 8,
+                                    .compression = 1,
+                                    .palette = {qRgb(0, 0, 0)},
+                                    .pixels = QByteArray("\x01\x00\x00\x01", 4)});
     StopRequest stop;
     stop.request();
     const StopScope scope(stop);
     for (const QByteArray& bytes :
-         {encodeWith(image, "JPG", 90), encodeWith(image, "BMP"), makeBmp(rle),
+         {encodeWith(image, "JPG", 90), encodeWith(image, "BMP"), rle,
           makeGif(4, 4, 0, 0, 4, 4, {}, -1, [](int, int) { return 1; })}) {
         const PicturePtr p = loadRasterPictureFromBytes(bytes);
         EXPECT_THROW(drawAt(*p, 2, 2), Stopped) << bytes.left(3).toHex().constData();

@@ -5,6 +5,9 @@
 #include "core/runtime_error.h"
 #include "formats/imaging/raster_picture.h"
 #include "support/corpus.h"
+#include "support/image_writers.h"
+#include "support/picture_checks.h"
+#include "support/turbo_jpeg.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -91,7 +94,7 @@ QImage reference(const QByteArray& data, const QImage& mine) {
 // the error number when it is refused, else 0.
 int drawScaled(const QByteArray& data, int eighths, QImage& out,
                const std::function<rt::PicturePtr()>& load = {}) {
-    try {
+    return test::errorOf([&] {
         const rt::PicturePtr p = load ? load() : rt::loadRasterPictureFromBytes(data);
         const auto side = [eighths](int n) { return (n * eighths + 7) / 8; };
         out = QImage(side(p->pixelSize().width()), side(p->pixelSize().height()),
@@ -99,10 +102,7 @@ int drawScaled(const QByteArray& data, int eighths, QImage& out,
         out.fill(Qt::transparent);
         QPainter painter(&out);
         p->draw(painter, QRectF(QPointF(0, 0), out.size()));
-        return 0;
-    } catch (const rt::RuntimeError& e) {
-        return e.number();
-    }
+    });
 }
 
 // A generated file with bytes put over its progressive frame header (at `at` after its marker).
@@ -143,17 +143,9 @@ std::vector<Case> cases() {
     const auto jpeg = [](int samp, int flags, int quality = 75, const char* restart = "",
                          bool flat = false, QSize size = {203, 157}) {
         return [=] {
-            const QImage image = scene(size.width(), size.height(), flat);
             qputenv("TJ_RESTART", restart);
-            tjhandle tj = tjInitCompress();
-            uchar* buffer = nullptr;
-            unsigned long n = 0;
-            tjCompress2(tj, image.constBits(), image.width(), int(image.bytesPerLine()),
-                        image.height(), samp < 0 ? TJPF_CMYK : TJPF_BGRX, &buffer, &n,
-                        std::max(samp, 0), quality, flags);
-            const QByteArray bytes(reinterpret_cast<const char*>(buffer), qsizetype(n));
-            tjFree(buffer);
-            tjDestroy(tj);
+            const QByteArray bytes = test::turboJpeg(scene(size.width(), size.height(), flat),
+                                                     std::max(samp, 0), quality, flags, samp < 0);
             qunsetenv("TJ_RESTART");
             return bytes;
         };
@@ -245,9 +237,7 @@ TEST_P(SamePixels, CutShortUnderTheReaderShowsNoUnwrittenMemory) {
             std::array<QImage, 2> drawn;
             std::array<int, 2> error{};
             for (size_t run = 0; run < 2; ++run) {
-                QFile f(path);
-                ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(data) == data.size());
-                f.close();
+                ASSERT_TRUE(test::writeFile(path, data));
                 mallopt(M_PERTURB, run == 0 ? 0x5A : 0xA5);
                 error[run] = drawScaled(data, eighths, drawn[run], [&] {
                     rt::PicturePtr p = rt::loadRasterPicture(rt::ReadOnlyFile(path));

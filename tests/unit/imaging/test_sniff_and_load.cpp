@@ -14,17 +14,8 @@ using namespace zelvia::test;
 namespace {
 
 QByteArray bmp24(int w, int h) {
-    BmpLayout s;
-    s.width = w;
-    s.height = h;
-    s.pixels = packRows(w, h, 24, false, [](int, int) { return 0x336699u; });
-    return makeBmp(s);
-}
-
-QImage solid(int w, int h, QRgb c) {
-    QImage img(w, h, QImage::Format_RGB32);
-    img.fill(c);
-    return img;
+    const auto colour = [](int, int) { return 0x336699u; };
+    return makeBmp({.width = w, .height = h, .pixels = packRows(w, h, 24, false, colour)});
 }
 
 QByteArray withHeaderSize(QByteArray bmp, std::uint32_t size) {
@@ -76,7 +67,7 @@ TEST(RasterLoad, ReportsKindAndNaturalSizePerFormat) {
         PictureKind kind;
         QSize size;
     };
-    const QImage photo = solid(123, 45, qRgb(200, 10, 10));
+    const QImage photo = solidImage(123, 45, qRgb(200, 10, 10));
     const std::vector<Case> cases = {
         {bmp24(7, 3), PictureKind::Bitmap, {7, 3}},
         {encodeWith(photo, "BMP"), PictureKind::Bitmap, {123, 45}},
@@ -106,9 +97,7 @@ TEST(RasterLoad, FormatComesFromContentNotName) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const auto write = [&](const QString& name, const QByteArray& bytes) {
-        QFile f(dir.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
+        EXPECT_TRUE(writeFile(dir.filePath(name), bytes));
         return dir.filePath(name);
     };
     const QString photo = write(QStringLiteral("photo.jpg"), bmp24(5, 4));
@@ -116,7 +105,7 @@ TEST(RasterLoad, FormatComesFromContentNotName) {
     EXPECT_EQ(p->pixelSize(), QSize(5, 4));
     EXPECT_EQ(p->fullImage().pixel(0, 0), qRgb(0x33, 0x66, 0x99));
 
-    const QString png = write(QStringLiteral("x.bmp"), encodeWith(solid(4, 4, 0), "PNG"));
+    const QString png = write(QStringLiteral("x.bmp"), encodeWith(solidImage(4, 4, 0), "PNG"));
     EXPECT_EQ(errorOf([&] { loadRasterPicture(ReadOnlyFile(png)); }), err::InvalidPicture);
     const QString text = write(QStringLiteral("y.bmp"), "just some text\n");
     EXPECT_EQ(errorOf([&] { loadRasterPicture(ReadOnlyFile(text)); }), err::InvalidPicture);
@@ -125,11 +114,7 @@ TEST(RasterLoad, FormatComesFromContentNotName) {
 TEST(RasterLoad, PictureOutlivesTheFileItWasLoadedFrom) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("a.bmp"));
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bmp24(3, 3));
-    }
+    ASSERT_TRUE(writeFile(path, bmp24(3, 3)));
     PicturePtr p;
     {
         const ReadOnlyFile file(path);
@@ -142,19 +127,17 @@ TEST(RasterLoad, PictureOutlivesTheFileItWasLoadedFrom) {
 // Saving in place (`cat new > old`) keeps the inode: a picture loaded before must refuse
 // rather than decode the new bytes under its old header, whole or just the part printed.
 TEST(RasterLoad, RefusesAFileOverwrittenInPlaceSinceItWasLoaded) {
-    const QImage before = solid(64, 48, qRgb(200, 10, 10));
-    const QImage after = solid(32, 20, qRgb(10, 10, 200));
+    const QImage before = solidImage(64, 48, qRgb(200, 10, 10));
+    const QImage after = solidImage(32, 20, qRgb(10, 10, 200));
     const std::vector<std::pair<QByteArray, QByteArray>> cases = {
         {encodeWith(before, "BMP"), encodeWith(after, "BMP")},
         {encodeWith(before, "JPG", 90), encodeWith(after, "JPG", 90)}};
     QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("shown")));
+    const QString path = dir.filePath(QStringLiteral("shown"));
     for (const auto& [first, second] : cases) {
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(first) == first.size());
-        file.close();
-        const PicturePtr picture = loadRasterPicture(ReadOnlyFile(file.fileName()));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(second) == second.size());
-        file.close();
+        ASSERT_TRUE(writeFile(path, first));
+        const PicturePtr picture = loadRasterPicture(ReadOnlyFile(path));
+        ASSERT_TRUE(writeFile(path, second));
         EXPECT_NE(errorOf([&] { (void)picture->fullImage(); }), 0) << first.size();
         EXPECT_NE(errorOf([&] { (void)picture->regionImage({0, 0, 8, 8}, {4, 4}); }), 0);
     }
@@ -183,42 +166,31 @@ TEST_P(InvalidBmpHeader, Gives481AtLoad) {
 
 INSTANTIATE_TEST_SUITE_P(
     Headers, InvalidBmpHeader,
-    ::testing::Values(BadHeader{"zero_width", [](BmpLayout& s) { s.width = 0; }},
-                      BadHeader{"zero_height", [](BmpLayout& s) { s.height = 0; }},
-                      BadHeader{"negative_width", [](BmpLayout& s) { s.width = -4; }},
-                      BadHeader{"absurd_width", [](BmpLayout& s) { s.width = 3000000; }},
-                      BadHeader{"planes", [](BmpLayout& s) { s.planes = 2; }},
-                      BadHeader{"bits_3", [](BmpLayout& s) { s.bitCount = 3; }},
-                      BadHeader{"bits_64", [](BmpLayout& s) { s.bitCount = 64; }},
-                      BadHeader{"embedded_jpeg", [](BmpLayout& s) { s.compression = 4; }},
-                      BadHeader{"embedded_png", [](BmpLayout& s) { s.compression = 5; }},
-                      BadHeader{"rle8_at_24_bits", [](BmpLayout& s) { s.compression = 1; }},
-                      BadHeader{"bitfields_at_24_bits", [](BmpLayout& s) { s.compression = 3; }},
-                      BadHeader{"top_down_rle",
-                                [](BmpLayout& s) {
-                                    s.bitCount = 8;
-                                    s.compression = 1;
-                                    s.topDown = true;
-                                }},
-                      BadHeader{"os2_huffman",
-                                [](BmpLayout& s) {
-                                    s.headerSize = 64;
-                                    s.bitCount = 1;
-                                    s.compression = 3;
-                                }},
-                      BadHeader{"header_size_66", [](BmpLayout& s) { s.headerSize = 66; }},
-                      BadHeader{"no_pixel_data", [](BmpLayout& s) { s.pixels.clear(); }}),
+    ::testing::ValuesIn(std::vector<BadHeader>{
+        {"zero_width", [](BmpLayout& s) { s.width = 0; }},
+        {"zero_height", [](BmpLayout& s) { s.height = 0; }},
+        {"negative_width", [](BmpLayout& s) { s.width = -4; }},
+        {"absurd_width", [](BmpLayout& s) { s.width = 3000000; }},
+        {"planes", [](BmpLayout& s) { s.planes = 2; }},
+        {"bits_3", [](BmpLayout& s) { s.bitCount = 3; }},
+        {"bits_64", [](BmpLayout& s) { s.bitCount = 64; }},
+        {"embedded_jpeg", [](BmpLayout& s) { s.compression = 4; }},
+        {"embedded_png", [](BmpLayout& s) { s.compression = 5; }},
+        {"rle8_at_24_bits", [](BmpLayout& s) { s.compression = 1; }},
+        {"bitfields_at_24_bits", [](BmpLayout& s) { s.compression = 3; }},
+        {"top_down_rle", [](BmpLayout& s) { s.bitCount = 8; s.compression = 1; s.topDown = true; }},
+        {"os2_huffman", [](BmpLayout& s) { s.headerSize = 64; s.bitCount = 1; s.compression = 3; }},
+        {"header_size_66", [](BmpLayout& s) { s.headerSize = 66; }},
+        {"no_pixel_data", [](BmpLayout& s) { s.pixels.clear(); }}}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(RasterLoad, TruncatedHeadersGive481) {
-    const QByteArray full = bmp24(4, 4);
-    for (const int length : {2, 10, 18, 30, 53}) {
-        EXPECT_EQ(errorOf([&] { loadRasterPictureFromBytes(full.left(length)); }),
-                  err::InvalidPicture)
-            << "length " << length;
+    const QByteArray bitmap = bmp24(4, 4);
+    const QByteArray jpeg = encodeWith(solidImage(8, 8, 0), "JPG");
+    for (const QByteArray& head :
+         {bitmap.left(2), bitmap.left(10), bitmap.left(18), bitmap.left(30), bitmap.left(53),
+          jpeg.left(20), QByteArray("GIF89a\0\0\0\0", 10)}) {
+        EXPECT_EQ(errorOf([&] { loadRasterPictureFromBytes(head); }), err::InvalidPicture)
+            << head.toHex().constData();
     }
-    const QByteArray jpeg = encodeWith(solid(8, 8, 0), "JPG");
-    EXPECT_EQ(errorOf([&] { loadRasterPictureFromBytes(jpeg.left(20)); }), err::InvalidPicture);
-    EXPECT_EQ(errorOf([&] { loadRasterPictureFromBytes(QByteArray("GIF89a\0\0\0\0", 10)); }),
-              err::InvalidPicture);
 }
