@@ -190,4 +190,14 @@ private:
     int count_ = 0;
 };
 
+// A placeable WMF of 8000 x 6000 twips (533.33 x 400 pixels) drawing one rectangle, and the size
+// to grow such a file to (with zeros: a sparse file) to pass the size a metafile may have to be
+// played.
+inline QByteArray rectangleWmf8000x6000() {
+    WmfWriter wmf;
+    wmf.mapMode(8).windowOrg(0, 0).windowExt(8000, 6000).rectangle(0, 0, 8000, 6000);
+    return wmf.placeable(QRect(0, 0, 8000, 6000), 1440, 0);
+}
+constexpr qint64 kPastMetafilePlayLimit = qint64{65} << 20;
+
 } // namespace zelvia::test

@@ -6,7 +6,6 @@
 
 #include <QPainter>
 #include <cstring>
-#include <functional>
 #include <gtest/gtest.h>
 
 using namespace zelvia::rt;
@@ -46,17 +45,22 @@ void expectScene(const QImage& image) {
     EXPECT_TRUE(colourAt(image, 97, 70, Qt::white));
 }
 
+// Device pixel of the 100x100 picture -> logical coordinate; the pen widths scale with x.
+struct Scaling {
+    double x, y, dx = 0, dy = 0;
+    QPoint operator()(double px, double py) const {
+        return {qRound(px * x + dx), qRound(py * y + dy)};
+    }
+};
+
 struct Mapping {
     const char* name;
     int mode;
     QPoint windowOrg;
     QSize windowExt; // empty: not set
     QSize viewportExt;
-    // Device pixel of the 100x100 picture -> logical coordinate, for EMF and WMF.
-    std::function<QPoint(double, double)> emfLogical;
-    std::function<QPoint(double, double)> wmfLogical;
-    double emfPenScale;
-    double wmfPenScale;
+    Scaling emf;
+    Scaling wmf;
 };
 
 // Names the case in test output and in the test list, stably between runs.
@@ -64,51 +68,20 @@ struct Mapping {
     *os << c.name;
 }
 
+constexpr Scaling kAnisotropic{10, 20, 500, -200};
+
 // EMF: reference device 1 px per mm, frame 100 mm square. WMF: placeable box of 1000 units
-// at 1000 per inch, so one picture pixel is 10 units.
+// at 1000 per inch, so one picture pixel is 10 units; in MM_ANISOTROPIC the window fills the
+// picture box, whatever the viewport.
 const Mapping kMappings[] = {
-    {"MM_TEXT",
-     1,
-     {},
-     {},
-     {},
-     [](double x, double y) { return QPoint(qRound(x), qRound(y)); },
-     [](double x, double y) { return QPoint(qRound(x * 10), qRound(y * 10)); },
-     1,
-     10},
-    {"MM_ANISOTROPIC",
-     8,
-     {500, -200},
-     {1000, 2000},
-     {100, 100},
-     [](double x, double y) { return QPoint(qRound(x * 10 + 500), qRound(y * 20 - 200)); },
-     // WMF: the window fills the picture box, whatever the viewport.
-     [](double x, double y) { return QPoint(qRound(x * 10 + 500), qRound(y * 20 - 200)); },
-     10,
-     10},
-    {"MM_TWIPS",
-     6,
-     {},
-     {},
-     {},
-     [](double x, double y) { return QPoint(qRound(x * 1440 / 25.4), qRound(-y * 1440 / 25.4)); },
-     [](double x, double y) { return QPoint(qRound(x * 14.4), qRound(-y * 14.4)); },
-     1440 / 25.4,
-     14.4},
-    {"MM_HIMETRIC",
-     3,
-     {},
-     {},
-     {},
-     [](double x, double y) { return QPoint(qRound(x * 100), qRound(-y * 100)); },
-     [](double x, double y) { return QPoint(qRound(x * 25.4), qRound(-y * 25.4)); },
-     100,
-     25.4},
+    {"MM_TEXT", 1, {}, {}, {}, {1, 1}, {10, 10}},
+    {"MM_ANISOTROPIC", 8, {500, -200}, {1000, 2000}, {100, 100}, kAnisotropic, kAnisotropic},
+    {"MM_TWIPS", 6, {}, {}, {}, {1440 / 25.4, -1440 / 25.4}, {14.4, -14.4}},
+    {"MM_HIMETRIC", 3, {}, {}, {}, {100, -100}, {25.4, -25.4}},
 };
 
-template <typename Writer>
-void writeScene(Writer& w, const Mapping& m, const std::function<QPoint(double, double)>& L,
-                double penScale, bool emf) {
+template <typename Writer> void writeScene(Writer& w, const Mapping& m) {
+    const Scaling& L = std::is_same_v<Writer, EmfWriter> ? m.emf : m.wmf;
     w.mapMode(m.mode);
     if (!m.windowExt.isEmpty()) {
         w.windowOrg(m.windowOrg.x(), m.windowOrg.y());
@@ -120,7 +93,7 @@ void writeScene(Writer& w, const Mapping& m, const std::function<QPoint(double, 
         const QPoint c = L(r, b);
         (w.*draw)(a.x(), a.y(), c.x(), c.y());
     };
-    const int penWidth = qRound(6 * penScale);
+    const int penWidth = qRound(6 * L.x);
     if constexpr (std::is_same_v<Writer, EmfWriter>) {
         w.pen(1, 5, 0, 0).select(1).solidBrush(2, kRed).select(2);
         rect(&EmfWriter::rectangle, 10, 10, 40, 40);
@@ -134,11 +107,15 @@ void writeScene(Writer& w, const Mapping& m, const std::function<QPoint(double, 
         rect(&WmfWriter::ellipse, 55, 5, 95, 45);
         w.pen(0, penWidth, kGreen).select(3);
     }
-    (void)emf;
     const QPoint from = L(10, 70);
     const QPoint to = L(90, 70);
     w.moveTo(from.x(), from.y());
     w.lineTo(to.x(), to.y());
+}
+
+// The EMF picture (100 x 100 pixels) drawn over white at its size.
+QImage drawnSquare(const EmfWriter& w) {
+    return drawOnWhite(loadMetafilePictureFromBytes(w.finishSquare()), QSize(100, 100));
 }
 
 } // namespace
@@ -146,17 +123,14 @@ void writeScene(Writer& w, const Mapping& m, const std::function<QPoint(double, 
 class MappingModes : public ::testing::TestWithParam<Mapping> {};
 
 TEST_P(MappingModes, EmfShapesLandWhereTheMappingPutsThem) {
-    const Mapping& m = GetParam();
     EmfWriter w;
-    writeScene(w, m, m.emfLogical, m.emfPenScale, true);
-    const QByteArray bytes = w.finishSquare();
-    expectScene(drawOnWhite(loadMetafilePictureFromBytes(bytes), QSize(100, 100)));
+    writeScene(w, GetParam());
+    expectScene(drawnSquare(w));
 }
 
 TEST_P(MappingModes, WmfShapesLandWhereTheMappingPutsThem) {
-    const Mapping& m = GetParam();
     WmfWriter w;
-    writeScene(w, m, m.wmfLogical, m.wmfPenScale, false);
+    writeScene(w, GetParam());
     const QByteArray bytes = w.placeable(QRect(0, 0, 1000, 1000), 1000, 4);
     expectScene(drawOnWhite(loadMetafilePictureFromBytes(bytes), QSize(100, 100)));
 }
@@ -167,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(Metafile, MappingModes, ::testing::ValuesIn(kMappings),
 TEST(MetafileDraw, PictureIsScaledToFillTheTarget) {
     // Drawn at twice the size and offset, the same places move and scale with the target.
     EmfWriter w;
-    writeScene(w, kMappings[0], kMappings[0].emfLogical, 1, true);
+    writeScene(w, kMappings[0]);
     const PicturePtr pic = loadMetafilePictureFromBytes(w.finishSquare());
     QImage image(240, 240, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::white);
@@ -205,8 +179,7 @@ TEST(MetafileDraw, WorldTransformAndSaveRestore) {
     w.rectangle(5, 5, 20, 20); // device (10,10)-(40,40)
     w.record(34, {-1});        // RestoreDC
     w.solidBrush(3, kBlue).select(3).rectangle(60, 10, 90, 40);
-    const QImage image =
-        drawOnWhite(loadMetafilePictureFromBytes(w.finishSquare()), QSize(100, 100));
+    const QImage image = drawnSquare(w);
     EXPECT_TRUE(colourAt(image, 35, 35, Qt::red));
     EXPECT_TRUE(colourAt(image, 75, 25, Qt::blue));
     EXPECT_TRUE(colourAt(image, 50, 25, Qt::white));
@@ -218,8 +191,7 @@ TEST(MetafileDraw, ClippingLimitsLaterDrawing) {
     w.record(30, {0, 0, 50, 100}); // IntersectClipRect: left half
     w.record(29, {0, 0, 20, 20});  // ExcludeClipRect: top-left corner
     w.rectangle(0, 0, 100, 100);
-    const QImage image =
-        drawOnWhite(loadMetafilePictureFromBytes(w.finishSquare()), QSize(100, 100));
+    const QImage image = drawnSquare(w);
     EXPECT_TRUE(colourAt(image, 30, 50, Qt::red));
     EXPECT_TRUE(colourAt(image, 70, 50, Qt::white));
     EXPECT_TRUE(colourAt(image, 10, 10, Qt::white));
@@ -233,8 +205,7 @@ TEST(MetafileDraw, PathBracketFillsWhatItEncloses) {
     w.record(61, QByteArray()); // CloseFigure
     w.record(60, QByteArray()); // EndPath
     w.record(62, {0, 0, 0, 0}); // FillPath
-    const QImage image =
-        drawOnWhite(loadMetafilePictureFromBytes(w.finishSquare()), QSize(100, 100));
+    const QImage image = drawnSquare(w);
     EXPECT_TRUE(colourAt(image, 75, 25, Qt::blue)); // above the diagonal
     EXPECT_TRUE(colourAt(image, 25, 75, Qt::white));
 }
@@ -256,8 +227,7 @@ TEST(MetafileDraw, StretchDibitsDrawsTheBitmapUpright) {
     params += bmi + bits;
     EmfWriter w;
     w.record(81, params);
-    const QImage image =
-        drawOnWhite(loadMetafilePictureFromBytes(w.finishSquare()), QSize(100, 100));
+    const QImage image = drawnSquare(w);
     EXPECT_TRUE(colourAt(image, 50, 10, Qt::blue));
     EXPECT_TRUE(colourAt(image, 50, 90, Qt::red));
 }
@@ -284,15 +254,7 @@ TEST(MetafileDraw, PlaybackIsBoundedByTheAreaDrawnAndStopsWhenAsked) {
         }
         return loadMetafilePictureFromBytes(w.placeable(QRect(0, 0, 1000, 1000), 1000, 1));
     };
-    const auto error = [](const std::function<void()>& f) {
-        try {
-            f();
-        } catch (const RuntimeError& e) {
-            return e.number();
-        }
-        return 0;
-    };
-    EXPECT_EQ(error([&] { (void)drawOnWhite(fills(3000), QSize(1000, 1000)); }), err::TooLarge);
+    EXPECT_EQ(errorOf([&] { (void)drawOnWhite(fills(3000), QSize(1000, 1000)); }), err::TooLarge);
     EXPECT_TRUE(colourAt(drawOnWhite(fills(300), QSize(500, 500)), 250, 250, QColor(Qt::red)));
     StopRequest stop;
     stop.request();

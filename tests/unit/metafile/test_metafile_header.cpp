@@ -1,26 +1,18 @@
 #include "core/runtime_error.h"
 #include "formats/metafile/metafile_picture.h"
+#include "support/corpus.h"
 #include "support/metafile_writers.h"
+#include "support/picture_checks.h"
 
 #include <QFile>
 #include <QPainter>
 #include <QTemporaryDir>
-#include <functional>
 #include <gtest/gtest.h>
 
 using namespace zelvia::rt;
 using namespace zelvia::test;
 
 namespace {
-
-int errorNumber(const QByteArray& bytes) {
-    try {
-        loadMetafilePictureFromBytes(bytes);
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 QByteArray simpleEmf(QRect bounds, QRect frame, QSize px = {1000, 1000}, QSize mm = {250, 250}) {
     EmfWriter w;
@@ -142,13 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
         SniffCase{"emf", simpleEmf(QRect(0, 0, 1, 1), QRect(0, 0, 1, 1)).left(44), true},
         SniffCase{"bmp", QByteArray("BM\x10\0\0\0\0\0\0\0", 10), false},
         SniffCase{"short", QByteArray("\x01", 1), false}),
-    [](const auto& p) {
-        std::string n = p.param.name;
-        for (char& c : n) {
-            c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-        }
-        return n;
-    });
+    [](const auto& p) { return caseNameOf(QString::fromLatin1(p.param.name)); });
 
 TEST(MetafileHeader, DamagedHeadersAreNotLoadable) {
     const QByteArray emf = simpleEmf(QRect(0, 0, 10, 10), QRect(0, 0, 1000, 1000));
@@ -161,11 +147,10 @@ TEST(MetafileHeader, DamagedHeadersAreNotLoadable) {
     w.rectangle(0, 0, 10, 10);
     const QByteArray emptyBox = w.placeable(QRect(5, 5, 0, 0), 1440, 0);
     const QByteArray placeableOnly = w.placeable(QRect(0, 0, 10, 10), 1440, 0).left(30);
-    WmfWriter nothing;
-    const QByteArray drawsNothing = nothing.plain(0);
+    const QByteArray drawsNothing = WmfWriter().plain(0);
     for (const QByteArray& bad : {badSignature, hugeHeaderSize, emptyBox, placeableOnly,
                                   drawsNothing, emf.left(60), QByteArray("GIF89a")}) {
-        EXPECT_EQ(errorNumber(bad), err::InvalidPicture);
+        EXPECT_EQ(errorOf([&] { loadMetafilePictureFromBytes(bad); }), err::InvalidPicture);
     }
 }
 
@@ -178,21 +163,11 @@ TEST(MetafileHeader, FilesPastThePlayLimitKeepTheirStatedSizeAndRefuseToDraw) {
         const QString path = dir.filePath(QString::fromLatin1(name));
         QFile f(path);
         EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(head) == head.size());
-        EXPECT_TRUE(f.resize(qint64{65} << 20)); // sparse: no disk used
+        EXPECT_TRUE(f.resize(kPastMetafilePlayLimit));
         return path;
     };
-    const auto errorOf = [](const std::function<void()>& f) {
-        try {
-            f();
-        } catch (const RuntimeError& e) {
-            return e.number();
-        }
-        return 0;
-    };
-    WmfWriter wmf;
-    wmf.mapMode(8).windowOrg(0, 0).windowExt(8000, 6000).rectangle(0, 0, 8000, 6000);
-    const PicturePtr p = loadMetafilePicture(
-        ReadOnlyFile(hugeFile("huge.wmf", wmf.placeable(QRect(0, 0, 8000, 6000), 1440, 0))));
+    const PicturePtr p =
+        loadMetafilePicture(ReadOnlyFile(hugeFile("huge.wmf", rectangleWmf8000x6000())));
     EXPECT_EQ(p->kind(), PictureKind::Metafile);
     EXPECT_EQ(p->naturalSizeTwips(15, 15), QSizeF(8000, 6000));
     QImage canvas(10, 10, QImage::Format_ARGB32_Premultiplied);

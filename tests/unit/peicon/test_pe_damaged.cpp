@@ -8,13 +8,9 @@
 namespace zelvia::test {
 namespace {
 
-void put32(QByteArray& b, std::uint32_t at, std::uint32_t v) {
-    ASSERT_LE(at + 4, static_cast<std::uint32_t>(b.size()));
-    qToLittleEndian(static_cast<quint32>(v), b.data() + at);
-}
-
-void put16(QByteArray& b, std::uint32_t at, std::uint16_t v) {
-    ASSERT_LE(at + 2u, static_cast<std::uint32_t>(b.size()));
+// Writes `v` little-endian at `at`, which must lie inside `b`.
+template <typename T> void poke(QByteArray& b, std::uint32_t at, T v) {
+    ASSERT_LE(at + sizeof v, static_cast<std::size_t>(b.size()));
     qToLittleEndian(v, b.data() + at);
 }
 
@@ -24,6 +20,7 @@ std::vector<PeResource> oneIcon() {
     return iconGroupResources({{}, 1}, {{32, 32, 32}}, 1);
 }
 constexpr std::size_t kRoot = 0, kGroupNames = 2, kGroupLanguages = 4;
+constexpr std::uint32_t kOptionalHeader = 0x80 + 24;
 
 std::uint32_t directoryAt(const BuiltPe& pe, std::size_t which) {
     return pe.resourceFileOffset + pe.directoryOffsets.at(which);
@@ -32,10 +29,6 @@ std::uint32_t directoryAt(const BuiltPe& pe, std::size_t which) {
 // The file offset of the `index`th entry's target field in a directory.
 std::uint32_t entryTarget(const BuiltPe& pe, std::size_t dir, std::uint32_t index) {
     return directoryAt(pe, dir) + 16 + 8 * index + 4;
-}
-
-std::uint32_t optionalHeader(const BuiltPe&) {
-    return 0x80 + 24;
 }
 
 struct DamageCase {
@@ -47,36 +40,35 @@ void PrintTo(const DamageCase& c, std::ostream* os) {
     *os << c.label;
 }
 
-QByteArray patched(const std::vector<PeResource>& res, bool pe32Plus,
-                   const std::function<void(BuiltPe&)>& patch) {
-    BuiltPe pe = buildPe(res, pe32Plus);
-    patch(pe);
-    return pe.bytes;
+// oneIcon() built, then its bytes patched.
+DamageCase patched(const char* label, bool pe32Plus, std::function<void(BuiltPe&)> patch) {
+    return {label, [=] {
+                BuiltPe pe = buildPe(oneIcon(), pe32Plus);
+                patch(pe);
+                return pe.bytes;
+            }};
+}
+
+// oneIcon() with its resources edited, then built.
+DamageCase edited(const char* label, std::function<void(std::vector<PeResource>&)> edit) {
+    return {label, [=] {
+                auto res = oneIcon();
+                edit(res);
+                return buildPe(res, false).bytes;
+            }};
 }
 
 const std::vector<DamageCase> kDamaged = {
     {"empty", [] { return QByteArray(); }},
-    {"notMz", [] { return patched(oneIcon(), false, [](BuiltPe& p) { p.bytes[0] = 'Z'; }); }},
-    {"peSignatureMissing",
-     [] { return patched(oneIcon(), false, [](BuiltPe& p) { p.bytes[0x81] = 'X'; }); }},
-    {"peOffsetPastEnd",
-     [] { return patched(oneIcon(), false, [](BuiltPe& p) { put32(p.bytes, 0x3C, ~0u); }); }},
-    {"unknownOptionalMagic",
-     [] {
-         return patched(oneIcon(), true,
-                        [](BuiltPe& p) { put16(p.bytes, optionalHeader(p), 0x107); });
-     }},
-    {"tooFewDataDirectories",
-     [] {
-         return patched(oneIcon(), false,
-                        [](BuiltPe& p) { put32(p.bytes, optionalHeader(p) + 92, 2); });
-     }},
-    {"resourceRvaOutsideSections",
-     [] {
-         return patched(oneIcon(), true, [](BuiltPe& p) {
-             put32(p.bytes, optionalHeader(p) + 112 + 16, 0x7FFF0000);
-         });
-     }},
+    patched("notMz", false, [](BuiltPe& p) { p.bytes[0] = 'Z'; }),
+    patched("peSignatureMissing", false, [](BuiltPe& p) { p.bytes[0x81] = 'X'; }),
+    patched("peOffsetPastEnd", false, [](BuiltPe& p) { poke(p.bytes, 0x3C, ~0u); }),
+    patched("unknownOptionalMagic", true,
+            [](BuiltPe& p) { poke(p.bytes, kOptionalHeader, quint16{0x107}); }),
+    patched("tooFewDataDirectories", false,
+            [](BuiltPe& p) { poke(p.bytes, kOptionalHeader + 92, 2u); }),
+    patched("resourceRvaOutsideSections", true,
+            [](BuiltPe& p) { poke(p.bytes, kOptionalHeader + 112 + 16, 0x7FFF0000u); }),
     {"noResources", [] { return buildPe({}, false).bytes; }},
     {"iconsButNoGroup",
      [] {
@@ -89,75 +81,39 @@ const std::vector<DamageCase> kDamaged = {
                         false)
              .bytes;
      }},
-    {"cursorGroup",
-     [] {
-         auto res = oneIcon();
-         res.back().data[2] = 2;
-         return buildPe(res, false).bytes;
-     }},
-    {"emptyGroup",
-     [] {
-         auto res = oneIcon();
-         res.back().data = iconGroup({});
-         return buildPe(res, false).bytes;
-     }},
-    {"iconNotAnImage",
-     [] {
-         auto res = oneIcon();
-         res.front().data = QByteArray(600, '\x5A');
-         return buildPe(res, false).bytes;
-     }},
-    {"groupDataPastEnd",
-     [] {
-         // The group's data entry is the last one; its size field follows its RVA.
-         return patched(oneIcon(), false, [](BuiltPe& p) {
-             const std::uint32_t entries = directoryAt(p, kGroupLanguages) + 16 + 8;
-             put32(p.bytes, entries + 16 + 4, 0xFFFFFFF0);
-         });
-     }},
-    {"rootClaimsManyEntries",
-     [] {
-         return patched(oneIcon(), true,
-                        [](BuiltPe& p) { put16(p.bytes, directoryAt(p, kRoot) + 14, 0xFFFF); });
-     }},
+    edited("cursorGroup", [](auto& res) { res.back().data[2] = 2; }),
+    edited("emptyGroup", [](auto& res) { res.back().data = iconGroup({}); }),
+    edited("iconNotAnImage", [](auto& res) { res.front().data = QByteArray(600, '\x5A'); }),
+    // The group's data entry is the last one; its size field follows its RVA.
+    patched("groupDataPastEnd", false,
+            [](BuiltPe& p) {
+                poke(p.bytes, directoryAt(p, kGroupLanguages) + 16 + 8 + 16 + 4, 0xFFFFFFF0u);
+            }),
+    patched("rootClaimsManyEntries", true,
+            [](BuiltPe& p) { poke(p.bytes, directoryAt(p, kRoot) + 14, quint16{0xFFFF}); }),
     // Loops in the tree.
-    {"groupTypePointsAtRoot",
-     [] {
-         return patched(oneIcon(), false,
-                        [](BuiltPe& p) { put32(p.bytes, entryTarget(p, kRoot, 1), 0x80000000u); });
-     }},
-    {"groupNamePointsAtItsDirectory",
-     [] {
-         return patched(oneIcon(), true, [](BuiltPe& p) {
-             put32(p.bytes, entryTarget(p, kGroupNames, 0),
-                   0x80000000u | p.directoryOffsets[kGroupNames]);
-         });
-     }},
-    {"groupNamePointsAtRoot",
-     [] {
-         return patched(oneIcon(), false, [](BuiltPe& p) {
-             put32(p.bytes, entryTarget(p, kGroupNames, 0), 0x80000000u);
-         });
-     }},
-    {"languagePointsAtItsDirectory",
-     [] {
-         return patched(oneIcon(), false, [](BuiltPe& p) {
-             put32(p.bytes, entryTarget(p, kGroupLanguages, 0),
-                   0x80000000u | p.directoryOffsets[kGroupLanguages]);
-         });
-     }},
-    {"directoryOffsetOverflows",
-     [] {
-         return patched(oneIcon(), true,
-                        [](BuiltPe& p) { put32(p.bytes, entryTarget(p, kRoot, 1), 0xFFFFFFFFu); });
-     }},
+    patched("groupTypePointsAtRoot", false,
+            [](BuiltPe& p) { poke(p.bytes, entryTarget(p, kRoot, 1), 0x80000000u); }),
+    patched("groupNamePointsAtItsDirectory", true,
+            [](BuiltPe& p) {
+                poke(p.bytes, entryTarget(p, kGroupNames, 0),
+                     0x80000000u | p.directoryOffsets[kGroupNames]);
+            }),
+    patched("groupNamePointsAtRoot", false,
+            [](BuiltPe& p) { poke(p.bytes, entryTarget(p, kGroupNames, 0), 0x80000000u); }),
+    patched("languagePointsAtItsDirectory", false,
+            [](BuiltPe& p) {
+                poke(p.bytes, entryTarget(p, kGroupLanguages, 0),
+                     0x80000000u | p.directoryOffsets[kGroupLanguages]);
+            }),
+    patched("directoryOffsetOverflows", true,
+            [](BuiltPe& p) { poke(p.bytes, entryTarget(p, kRoot, 1), 0xFFFFFFFFu); }),
 };
 
 class DamagedPe : public testing::TestWithParam<DamageCase> {};
 
 TEST_P(DamagedPe, GivesNullImage) {
-    const QByteArray bytes = GetParam().make();
-    EXPECT_TRUE(rt::extractLargeIcon(bytes).isNull());
+    EXPECT_TRUE(rt::extractLargeIcon(GetParam().make()).isNull());
 }
 
 INSTANTIATE_TEST_SUITE_P(, DamagedPe, testing::ValuesIn(kDamaged),
