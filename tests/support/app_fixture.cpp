@@ -89,6 +89,23 @@ QStringList AppSession::messages() const {
     return out;
 }
 
+::testing::AssertionResult AppTest::noMessages() const {
+    const QStringList shown = messages();
+    if (shown.isEmpty()) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << shown.join(QLatin1Char('\n')).toStdString();
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        ADD_FAILURE() << "cannot read " << path.toStdString();
+        return {};
+    }
+    return f.readAll();
+}
+
 QImage testImage(int width, int height, QColor fill) {
     QImage img(width, height, QImage::Format_RGB32);
     img.fill(fill);

@@ -69,6 +69,8 @@ protected:
 
     void choose(const QString& fileName) { session_.choose(fileName); }
     [[nodiscard]] QStringList messages() const { return session_.messages(); }
+    // Success when no message was shown; otherwise a failure that lists them.
+    [[nodiscard]] ::testing::AssertionResult noMessages() const;
 
 private:
     AppSession session_;
@@ -77,6 +79,9 @@ protected:
     rt::ScriptedHost& host_ = session_.host;
     FakeDriveSource& drives_ = session_.drives;
 };
+
+// The bytes of the file at `path`; a failure of the test, and no bytes, when it cannot be read.
+QByteArray readFile(const QString& path);
 
 // A solid picture of the given size, with a distinct marker pixel colour in its corners.
 QImage testImage(int width, int height, QColor fill = QColor(200, 30, 30));

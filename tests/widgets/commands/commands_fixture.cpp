@@ -2,17 +2,12 @@
 
 #include "support/metafile_writers.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QMimeData>
-#include <QPainter>
-#include <QProcess>
-#include <QStandardPaths>
-
 namespace zelvia::test {
 
-void PrintTo(const GuardCase& c, std::ostream* os) {
-    *os << c.name;
+std::vector<GuardCase> guardCases(const char16_t* notDisplayed) {
+    return {{"AfterStart", Before::Start, u"ファイルを指定していません。"},
+            {"AfterFolderChange", Before::FolderChange, u"ファイルを指定していません。"},
+            {"AfterFailedDisplay", Before::FailedDisplay, notDisplayed}};
 }
 
 void CommandsTest::startBefore(Before before, const QString& failing, const QByteArray& bytes) {
@@ -20,13 +15,12 @@ void CommandsTest::startBefore(Before before, const QString& failing, const QByt
     writeFile(failing, bytes);
     writeFile(QStringLiteral("sub/b.bmp"), "x");
     start();
-    frmMain& f = form();
     switch (before) {
     case Before::Start:
         break;
     case Before::FolderChange:
         choose(QStringLiteral("a.bmp"));
-        f.picDir.setPath(rootPath() + QStringLiteral("/sub"));
+        form().picDir.setPath(rootPath() + QStringLiteral("/sub"));
         break;
     case Before::FailedDisplay:
         choose(QStringLiteral("a.bmp"));
@@ -34,23 +28,6 @@ void CommandsTest::startBefore(Before before, const QString& failing, const QByt
         break;
     }
     host_.clear();
-}
-
-QImage CommandsTest::clipboardImage() {
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    if (data == nullptr || !data->hasImage()) {
-        return {};
-    }
-    return qvariant_cast<QImage>(data->imageData());
-}
-
-QStringList CommandsTest::clipboardFormats() {
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    return data == nullptr ? QStringList() : data->formats();
-}
-
-void CommandsTest::putTextOnClipboard(const QString& text) {
-    QGuiApplication::clipboard()->setText(text);
 }
 
 QByteArray redWmf() {
@@ -70,29 +47,6 @@ QByteArray redEmf() {
     w.rectangle(0, 0, 192, 96);
     return w.finish(QRect(0, 0, 191, 95), QRect(QPoint(0, 0), QPoint(5080, 2540)),
                     QSize(1920, 1080), QSize(508, 286));
-}
-
-QImage halfTransparentIcon() {
-    QImage icon(32, 32, QImage::Format_ARGB32);
-    icon.fill(Qt::transparent);
-    QPainter p(&icon);
-    p.fillRect(16, 0, 16, 32, QColor(0, 0, 255));
-    p.end();
-    return icon;
-}
-
-bool haveTool(const QString& program) {
-    return !QStandardPaths::findExecutable(program).isEmpty();
-}
-
-std::optional<QByteArray> runTool(const QString& program, const QStringList& args) {
-    QProcess process;
-    process.start(program, args);
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        return std::nullopt;
-    }
-    return process.readAllStandardOutput();
 }
 
 } // namespace zelvia::test

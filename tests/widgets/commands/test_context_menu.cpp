@@ -13,23 +13,12 @@
 #include <QTest>
 #include <QTimer>
 
-using namespace zelvia;
-using zelvia::test::CommandsTest;
-using zelvia::test::testImage;
-
+namespace zelvia::test {
 namespace {
 
-using AreaOf = QWidget* (*)(frmMain&);
-
-struct Area {
-    const char* name;
-    AreaOf widget;
+struct Area : Named<Area> {
+    QWidget* (*widget)(frmMain&);
 };
-
-// Names the case in test output and in the test list, stably between runs.
-[[maybe_unused]] void PrintTo(const Area& c, std::ostream* os) {
-    *os << c.name;
-}
 
 // The widget that receives the mouse in each of the twelve areas.
 const Area kAreas[] = {
@@ -63,19 +52,13 @@ const Press kPresses[] = {
 class PopupAreaTest : public CommandsTest,
                       public ::testing::WithParamInterface<std::tuple<Area, Press>> {};
 
-// A spot inside the widget that no child covers (a frame's own edge, a list's empty end).
-QPoint freeSpotOf(QWidget* w) {
-    return {3, w->height() - 3};
-}
-
-} // namespace
-
 TEST_P(PopupAreaTest, OnlyTheRightButtonOpensThePopupWhateverTheModifiers) {
     const auto& [area, press] = GetParam();
     start();
     QWidget* target = area.widget(form());
     ASSERT_NE(target, nullptr);
-    QTest::mouseRelease(target, press.button, press.modifiers, freeSpotOf(target));
+    // A spot that no child covers (a frame's own edge, a list's empty end).
+    QTest::mouseRelease(target, press.button, press.modifiers, QPoint(3, target->height() - 3));
     EXPECT_EQ(host_.popupsOpened(), press.opens ? 1 : 0);
     EXPECT_EQ(MenuCarrier() != nullptr, press.opens) << "the carrier comes with the first popup";
     EXPECT_TRUE(messages().isEmpty());
@@ -91,8 +74,6 @@ INSTANTIATE_TEST_SUITE_P(Areas, PopupAreaTest,
                                     std::to_string(static_cast<int>(press.modifiers.toInt()) >> 25);
                          });
 
-namespace {
-
 const Area kSilentAreas[] = {
     {"picDrv", [](frmMain& f) { return f.picDrv.widget(); }},
     {"picComb", [](frmMain& f) { return f.picComb.widget(); }},
@@ -102,8 +83,6 @@ const Area kSilentAreas[] = {
 };
 
 class SilentAreaTest : public CommandsTest, public ::testing::WithParamInterface<Area> {};
-
-} // namespace
 
 TEST_P(SilentAreaTest, ARightClickOpensNothing) {
     start();
@@ -116,8 +95,7 @@ TEST_P(SilentAreaTest, ARightClickOpensNothing) {
     EXPECT_EQ(MenuCarrier(), nullptr);
 }
 
-INSTANTIATE_TEST_SUITE_P(Areas, SilentAreaTest, ::testing::ValuesIn(kSilentAreas),
-                         [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Areas, SilentAreaTest, ::testing::ValuesIn(kSilentAreas), rowName);
 
 TEST_F(CommandsTest, PopupShowsThreeEnabledItemsInOrderFromOneCarrier) {
     start();
@@ -146,10 +124,7 @@ TEST_F(CommandsTest, PopupShowsThreeEnabledItemsInOrderFromOneCarrier) {
     EXPECT_EQ(carrier->mnuPopUp->title(), QStringLiteral("PopUp Menu"));
 }
 
-namespace {
-
-struct Route {
-    const char* name;
+struct Route : Named<Route> {
     const char16_t* popupCaption;
     void (frmMain::*menuHandler)();
 };
@@ -164,8 +139,6 @@ enum class State { NoFile, NotDisplayable };
 
 class PopupRouteTest : public CommandsTest,
                        public ::testing::WithParamInterface<std::tuple<Route, State>> {};
-
-} // namespace
 
 TEST_P(PopupRouteTest, EachItemRunsTheSameCommandAsTheMainMenu) {
     const auto& [route, state] = GetParam();
@@ -270,3 +243,6 @@ TEST_F(CommandsTest, ExitEndsTheProgramAlsoAfterThePopupWasUsed) {
     EXPECT_EQ(host_.calls[0].kind, QStringLiteral("end"));
     EXPECT_EQ(host_.calls[0].number, 0);
 }
+
+} // namespace
+} // namespace zelvia::test

@@ -5,13 +5,9 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QPainter>
 
-using namespace zelvia;
-using zelvia::test::Before;
-using zelvia::test::CommandsTest;
-using zelvia::test::GuardCase;
-using zelvia::test::testImage;
-
+namespace zelvia::test {
 namespace {
 
 const QString kClipboardTitle = QStringLiteral("クリップボードエラー");
@@ -21,54 +17,40 @@ class CopyTest : public CommandsTest {
 protected:
     void SetUp() override {
         CommandsTest::SetUp();
-        putTextOnClipboard(kBefore);
+        QGuiApplication::clipboard()->setText(kBefore);
     }
+    static const QMimeData* clipboard() { return QGuiApplication::clipboard()->mimeData(); }
     static bool clipboardUnchanged() {
-        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-        return data != nullptr && data->text() == kBefore && !data->hasImage();
+        return clipboard() != nullptr && clipboard()->text() == kBefore && !clipboard()->hasImage();
+    }
+    // The clipboard's image, or a null image when it holds none.
+    static QImage clipboardImage() {
+        return clipboard() != nullptr && clipboard()->hasImage()
+                   ? qvariant_cast<QImage>(clipboard()->imageData())
+                   : QImage();
     }
 };
 
 class CopyGuardTest : public CopyTest, public ::testing::WithParamInterface<GuardCase> {};
 
-} // namespace
-
 TEST_P(CopyGuardTest, RefusesWithItsMessageAndLeavesTheClipboard) {
     const GuardCase& c = GetParam();
     startBefore(c.before, QStringLiteral("broken.bmp"), "BM this is no bitmap");
-    frmMain& f = form();
-    f.mnuCopy_Click();
-    EXPECT_EQ(messages(),
-              QStringList{kClipboardTitle + QLatin1Char('|') + QString::fromUtf16(c.message)});
-    EXPECT_EQ(host_.callsOf(QStringLiteral("msgbox")).at(0).number, 16);
+    form().mnuCopy_Click();
+    expectCriticalMessage(kClipboardTitle + QLatin1Char('|') + QString::fromUtf16(c.message));
     EXPECT_TRUE(clipboardUnchanged());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     States, CopyGuardTest,
-    ::testing::Values(GuardCase{"AfterStart", Before::Start, u"ファイルを指定していません。"},
-                      GuardCase{"AfterFolderChange", Before::FolderChange,
-                                u"ファイルを指定していません。"},
-                      GuardCase{"AfterFailedDisplay", Before::FailedDisplay,
-                                u"指定したファイルは、コピーできない形式です。"}),
-    [](const auto& p) { return std::string(p.param.name); });
+    ::testing::ValuesIn(guardCases(u"指定したファイルは、コピーできない形式です。")), rowName);
 
-namespace {
-
-struct CaptionCase {
-    const char* name;
+struct CaptionCase : Named<CaptionCase> {
     const char16_t* caption;
     bool copies;
 };
 
-// Names the case in test output and in the test list, stably between runs.
-[[maybe_unused]] void PrintTo(const CaptionCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class CopyCaptionTest : public CopyTest, public ::testing::WithParamInterface<CaptionCase> {};
-
-} // namespace
 
 // Only the two exact captions refuse; the label decides, not the picture box.
 TEST_P(CopyCaptionTest, OnlyTheTwoExactCaptionsRefuse) {
@@ -79,7 +61,7 @@ TEST_P(CopyCaptionTest, OnlyTheTwoExactCaptionsRefuse) {
     host_.clear();
     form().mnuCopy_Click();
     if (GetParam().copies) {
-        EXPECT_TRUE(messages().isEmpty()) << messages().join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(noMessages());
         EXPECT_EQ(clipboardImage().size(), QSize(20, 10));
     } else {
         EXPECT_EQ(messages().size(), 1);
@@ -95,9 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CaptionCase{"PrefixAndBlank", u"横(ﾋﾟｸｾﾙ)： ", true},
                       CaptionCase{"NotDisplayableAndBlank", u"横(ﾋﾟｸｾﾙ)：表示出来ません ", true},
                       CaptionCase{"OtherPrefix", u"縦(ﾋﾟｸｾﾙ)：", true}),
-    [](const auto& p) { return std::string(p.param.name); });
-
-namespace {
+    rowName);
 
 struct SizeCase {
     const char* format;
@@ -113,8 +93,6 @@ struct SizeCase {
 
 class CopySizeTest : public CopyTest, public ::testing::WithParamInterface<SizeCase> {};
 
-} // namespace
-
 TEST_P(CopySizeTest, ClipboardHoldsOnlyThePictureAtItsOwnSize) {
     const SizeCase& c = GetParam();
     const QString name = QStringLiteral("pic.") + QString::fromLatin1(c.format);
@@ -124,15 +102,14 @@ TEST_P(CopySizeTest, ClipboardHoldsOnlyThePictureAtItsOwnSize) {
     frmMain& f = form();
     ASSERT_EQ(f.PicSize > 0, c.reducedOnScreen);
     f.mnuCopy_Click();
-    EXPECT_TRUE(messages().isEmpty()) << messages().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(noMessages());
     const QImage copied = clipboardImage();
     ASSERT_FALSE(copied.isNull());
     EXPECT_EQ(copied.size(), QSize(c.width, c.height));
     const QColor centre = copied.pixelColor(c.width / 2, c.height / 2);
     EXPECT_NEAR(centre.green(), 160, 8);
     EXPECT_LT(centre.red(), 20);
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    EXPECT_FALSE(data->hasText()) << "the text held before is gone";
+    EXPECT_FALSE(clipboard()->hasText()) << "the text held before is gone";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -142,7 +119,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& p) { return std::string(p.param.format) + std::to_string(p.param.width); });
 
 TEST_F(CopyTest, IconKeepsItsTransparency) {
-    saveImage(QStringLiteral("half.ico"), test::halfTransparentIcon(), "ico");
+    QImage icon(32, 32, QImage::Format_ARGB32); // left half transparent, right half opaque blue
+    icon.fill(Qt::transparent);
+    QPainter(&icon).fillRect(16, 0, 16, 32, QColor(0, 0, 255));
+    saveImage(QStringLiteral("half.ico"), icon, "ico");
     start();
     choose(QStringLiteral("half.ico"));
     form().mnuCopy_Click();
@@ -153,23 +133,13 @@ TEST_F(CopyTest, IconKeepsItsTransparency) {
     EXPECT_EQ(copied.pixelColor(28, 16), QColor(0, 0, 255));
 }
 
-namespace {
-
-struct MetafileCase {
-    const char* name;
+struct MetafileCase : Named<MetafileCase> {
     QByteArray (*bytes)();
     const char* mime;
     QSize pixels;
 };
 
-// Names the case in test output and in the test list, stably between runs.
-[[maybe_unused]] void PrintTo(const MetafileCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class CopyMetafileTest : public CopyTest, public ::testing::WithParamInterface<MetafileCase> {};
-
-} // namespace
 
 TEST_P(CopyMetafileTest, RenderedAtItsNaturalSizeWithItsOwnBytes) {
     const MetafileCase& c = GetParam();
@@ -178,24 +148,23 @@ TEST_P(CopyMetafileTest, RenderedAtItsNaturalSizeWithItsOwnBytes) {
     start();
     choose(QString::fromLatin1(c.name));
     form().mnuCopy_Click();
-    EXPECT_TRUE(messages().isEmpty()) << messages().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(noMessages());
     const QImage copied = clipboardImage();
     EXPECT_NEAR(copied.width(), c.pixels.width(), 1);
     EXPECT_NEAR(copied.height(), c.pixels.height(), 1);
     EXPECT_EQ(copied.pixelColor(copied.width() / 2, copied.height() / 2), QColor(255, 0, 0));
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    EXPECT_EQ(data->data(QString::fromLatin1(c.mime)), bytes);
-    EXPECT_FALSE(data->hasText());
+    EXPECT_EQ(clipboard()->data(QString::fromLatin1(c.mime)), bytes);
+    EXPECT_FALSE(clipboard()->hasText());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, CopyMetafileTest,
-    ::testing::Values(MetafileCase{"red.wmf", test::redWmf, "image/x-wmf", QSize(96, 48)},
-                      MetafileCase{"red.emf", test::redEmf, "image/x-emf", QSize(192, 96)}),
+    ::testing::Values(MetafileCase{"red.wmf", redWmf, "image/x-wmf", QSize(96, 48)},
+                      MetafileCase{"red.emf", redEmf, "image/x-emf", QSize(192, 96)}),
     [](const auto& p) { return std::string(p.param.mime).substr(8); });
 
 TEST_F(CopyTest, APictureTooLargeForItsFullSizeIsReportedAndTheProgramGoesOn) {
-    writeFile(QStringLiteral("huge.gif"), test::hugeGif());
+    writeFile(QStringLiteral("huge.gif"), hugeGif());
     saveImage(QStringLiteral("small.bmp"), testImage(8, 6), "bmp");
     start();
     choose(QStringLiteral("huge.gif"));
@@ -203,13 +172,14 @@ TEST_F(CopyTest, APictureTooLargeForItsFullSizeIsReportedAndTheProgramGoesOn) {
     ASSERT_TRUE(messages().isEmpty());
     host_.clear();
     form().mnuCopy_Click();
-    EXPECT_EQ(messages(),
-              QStringList{kClipboardTitle + QLatin1Char('|') +
-                          QStringLiteral("ピクチャをクリップボードにコピーできませんでした。")});
-    EXPECT_EQ(host_.callsOf(QStringLiteral("msgbox")).at(0).number, 16);
+    expectCriticalMessage(kClipboardTitle + QLatin1Char('|') +
+                          QStringLiteral("ピクチャをクリップボードにコピーできませんでした。"));
     EXPECT_TRUE(clipboardUnchanged()) << "nothing held before is lost";
     // And the next copy works.
     choose(QStringLiteral("small.bmp"));
     form().mnuCopy_Click();
     EXPECT_EQ(clipboardImage().size(), QSize(8, 6));
 }
+
+} // namespace
+} // namespace zelvia::test

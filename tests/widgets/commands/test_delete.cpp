@@ -14,15 +14,9 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QTimer>
-#include <cstdlib>
 
-using namespace zelvia;
-using zelvia::test::CommandsTest;
-using zelvia::test::testImage;
-
+namespace zelvia::test {
 namespace {
-
-const QString kNoFile = QStringLiteral("エラー|ファイルを指定していません。");
 
 class DeleteTest : public CommandsTest {
 protected:
@@ -63,19 +57,11 @@ private:
     bool hadDataHome_ = false;
 };
 
-struct TrashCase {
-    const char* name;
+struct TrashCase : Named<TrashCase> {
     bool dataHomeExists;
 };
 
-// Names the case in test output and in the test list, stably between runs.
-[[maybe_unused]] void PrintTo(const TrashCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class DeleteToTrashTest : public DeleteTest, public ::testing::WithParamInterface<TrashCase> {};
-
-} // namespace
 
 TEST_P(DeleteToTrashTest, FileAndItsInfoLandInTheTrashAndThePanelKeepsShowingIt) {
     if (!GetParam().dataHomeExists) {
@@ -99,9 +85,8 @@ TEST_P(DeleteToTrashTest, FileAndItsInfoLandInTheTrashAndThePanelKeepsShowingIt)
     EXPECT_TRUE(host_.callsOf(QStringLiteral("deleteFailed")).empty());
     EXPECT_FALSE(QFile::exists(path));
     EXPECT_EQ(trashed(), QStringList{name});
-    QFile info(trash() + QStringLiteral("/info/") + name + QStringLiteral(".trashinfo"));
-    ASSERT_TRUE(info.open(QIODevice::ReadOnly));
-    const QByteArray infoText = info.readAll();
+    const QByteArray infoText =
+        readFile(trash() + QStringLiteral("/info/") + name + QStringLiteral(".trashinfo"));
     EXPECT_TRUE(infoText.startsWith("[Trash Info]\n"));
     EXPECT_TRUE(
         infoText.contains("\nPath=" + QFile::encodeName(path).toPercentEncoding("/") + "\n"))
@@ -119,7 +104,7 @@ TEST_P(DeleteToTrashTest, FileAndItsInfoLandInTheTrashAndThePanelKeepsShowingIt)
 INSTANTIATE_TEST_SUITE_P(DataHome, DeleteToTrashTest,
                          ::testing::Values(TrashCase{"Existing", true},
                                            TrashCase{"NotYetCreated", false}),
-                         [](const auto& p) { return std::string(p.param.name); });
+                         rowName);
 
 TEST_F(DeleteTest, DecliningKeepsTheFileWithoutAMessageAndRereadsTheList) {
     const QString path = saveImage(QStringLiteral("keep.bmp"), testImage(4, 4), "bmp");
@@ -148,14 +133,10 @@ TEST_F(DeleteTest, AFileThatFailedToDisplayIsOfferedLikeAnyOther) {
     EXPECT_EQ(trashed(), QStringList{QStringLiteral("tool.exe")});
 }
 
-namespace {
-
 enum class NoSelection { AfterStart, ListRereadAfterDisplay };
 
 class DeleteWithoutSelectionTest : public DeleteTest,
                                    public ::testing::WithParamInterface<NoSelection> {};
-
-} // namespace
 
 TEST_P(DeleteWithoutSelectionTest, ShowsItsMessageNeverReachesTheTrashAndRereadsTheList) {
     const QString path = saveImage(QStringLiteral("a.bmp"), testImage(4, 4), "bmp");
@@ -170,8 +151,7 @@ TEST_P(DeleteWithoutSelectionTest, ShowsItsMessageNeverReachesTheTrashAndRereads
     saveImage(QStringLiteral("b.bmp"), testImage(4, 4), "bmp");
     host_.clear();
     f.mnuDelete_Click();
-    EXPECT_EQ(messages(), QStringList{kNoFile});
-    EXPECT_EQ(host_.callsOf(QStringLiteral("msgbox")).at(0).number, 16);
+    expectCriticalMessage(QStringLiteral("エラー|ファイルを指定していません。"));
     EXPECT_TRUE(host_.callsOf(QStringLiteral("confirmDelete")).empty());
     EXPECT_TRUE(QFile::exists(path));
     EXPECT_TRUE(QFileInfo(rootPath()).isDir());
@@ -183,13 +163,9 @@ INSTANTIATE_TEST_SUITE_P(States, DeleteWithoutSelectionTest,
                          ::testing::Values(NoSelection::AfterStart,
                                            NoSelection::ListRereadAfterDisplay));
 
-namespace {
-
 enum class DeleteFailure { TrashCannotBeCreated, FileVanished };
 
 class DeleteFailureTest : public DeleteTest, public ::testing::WithParamInterface<DeleteFailure> {};
-
-} // namespace
 
 TEST_P(DeleteFailureTest, IsReportedByTheDeleteOperationAndLosesNothing) {
     const QByteArray bytes = "BM not really a bitmap, but a file all the same";
@@ -213,11 +189,9 @@ TEST_P(DeleteFailureTest, IsReportedByTheDeleteOperationAndLosesNothing) {
     const QString survivor = GetParam() == DeleteFailure::FileVanished
                                  ? rootPath() + QStringLiteral("/moved away")
                                  : path;
-    QFile f(survivor);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), bytes);
-    EXPECT_TRUE(QDir(dataHome_ + QStringLiteral("/Trash/files")).isEmpty());
-    EXPECT_TRUE(QDir(dataHome_ + QStringLiteral("/Trash/info")).isEmpty());
+    EXPECT_EQ(readFile(survivor), bytes);
+    EXPECT_TRUE(QDir(trash() + QStringLiteral("/files")).isEmpty());
+    EXPECT_TRUE(QDir(trash() + QStringLiteral("/info")).isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Failures, DeleteFailureTest,
@@ -225,28 +199,18 @@ INSTANTIATE_TEST_SUITE_P(Failures, DeleteFailureTest,
                                            DeleteFailure::FileVanished));
 
 TEST_F(DeleteTest, ANameAlreadyInTheTrashIsNeverOverwritten) {
-    QDir().mkpath(trash() + QStringLiteral("/files"));
-    QDir().mkpath(trash() + QStringLiteral("/info"));
-    QFile old(trash() + QStringLiteral("/files/photo.bmp"));
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("deleted earlier");
-    old.close();
-    QFile oldInfo(trash() + QStringLiteral("/info/photo.bmp.trashinfo"));
-    ASSERT_TRUE(oldInfo.open(QIODevice::WriteOnly));
-    oldInfo.write("[Trash Info]\nPath=/elsewhere/photo.bmp\nDeletionDate=2020-01-01T00:00:00\n");
-    oldInfo.close();
+    writeFile(QStringLiteral("data/Trash/files/photo.bmp"), "deleted earlier");
+    writeFile(QStringLiteral("data/Trash/info/photo.bmp.trashinfo"),
+              "[Trash Info]\nPath=/elsewhere/photo.bmp\nDeletionDate=2020-01-01T00:00:00\n");
     const QString path = saveImage(QStringLiteral("photo.bmp"), testImage(3, 3), "bmp");
     start();
     choose(QStringLiteral("photo.bmp"));
     form().mnuDelete_Click();
     EXPECT_FALSE(QFile::exists(path));
-    QFile kept(trash() + QStringLiteral("/files/photo.bmp"));
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), QByteArray("deleted earlier"));
+    EXPECT_EQ(readFile(trash() + QStringLiteral("/files/photo.bmp")), "deleted earlier");
     EXPECT_EQ(trashed().size(), 2);
-    QFile newInfo(trash() + QStringLiteral("/info/photo.2.bmp.trashinfo"));
-    ASSERT_TRUE(newInfo.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(newInfo.readAll().contains("Path=" + QFile::encodeName(path) + "\n"));
+    EXPECT_TRUE(readFile(trash() + QStringLiteral("/info/photo.2.bmp.trashinfo"))
+                    .contains("Path=" + QFile::encodeName(path) + "\n"));
 }
 
 // The real host's confirmation: a modal box owned by the main window that names the file,
@@ -282,3 +246,6 @@ TEST_F(DeleteTest, RealConfirmationIsOwnedByTheMainWindowAndNamesTheFile) {
     // The buttons speak the window's language.
     EXPECT_EQ(buttons, QStringLiteral("はい(&Y)|いいえ(&N)"));
 }
+
+} // namespace
+} // namespace zelvia::test

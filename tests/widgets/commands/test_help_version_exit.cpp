@@ -9,21 +9,13 @@
 #include <QTest>
 #include <QTimer>
 
-using namespace zelvia;
-using zelvia::test::CommandsTest;
-
+namespace zelvia::test {
 namespace {
 
-struct HelpCase {
-    const char* name;
+struct HelpCase : Named<HelpCase> {
     void (frmMain::*handler)();
     int command;
 };
-
-// Names the case in test output and in the test list, stably between runs.
-[[maybe_unused]] void PrintTo(const HelpCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class HelpTest : public CommandsTest, public ::testing::WithParamInterface<HelpCase> {};
 
@@ -32,8 +24,6 @@ QStringList captions(frmMain& f) {
             f.lblFileSize.Caption(), f.lblLastDay.Caption(),  f.lblHeight.Caption(),
             f.lblWidth.Caption()};
 }
-
-} // namespace
 
 TEST_P(HelpTest, OpensTheHelpFileWithItsCommandAndChangesNothing) {
     start();
@@ -52,7 +42,7 @@ TEST_P(HelpTest, OpensTheHelpFileWithItsCommandAndChangesNothing) {
 INSTANTIATE_TEST_SUITE_P(Commands, HelpTest,
                          ::testing::Values(HelpCase{"Contents", &frmMain::mnuContents_Click, 3},
                                            HelpCase{"Search", &frmMain::mnuReference_Click, 0x105}),
-                         [](const auto& p) { return std::string(p.param.name); });
+                         rowName);
 
 TEST_F(CommandsTest, VersionBoxHasOneEmptyLineAndNoIcon) {
     start();
@@ -95,3 +85,6 @@ TEST_F(CommandsTest, ExitEndsTheRealEventLoopWithStatusZero) {
     EXPECT_FALSE(ranAfterEnd);
     EXPECT_FALSE(form().window()->isVisible()) << "every window closed";
 }
+
+} // namespace
+} // namespace zelvia::test
