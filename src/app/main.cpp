@@ -32,5 +32,13 @@ int main(int argc, char** argv) {
         std::_Exit(status);
     }
     zelvia::rt::setHost(nullptr);
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        // Qt's Wayland client can deadlock closing its connection: its event thread waits for a
+        // read the main thread prepared and never finishes, and the program stayed running
+        // after its window had gone. Everything is saved and the compositor forgets the window
+        // with the connection, so end without tearing the application object down.
+        (void)std::fflush(nullptr);
+        std::_Exit(status);
+    }
     return status;
 }
