@@ -25,18 +25,15 @@ int main(int argc, char** argv) {
     zelvia::rt::SystemDriveSource drives;
     zelvia::Module1::Main(drives);
     const int status = QApplication::exec();
-    if (!zelvia::Module1::Unload()) {
-        // A worker stuck in a read holds objects that destructors would wait for or free under
-        // it. Nothing is left to save: end here.
-        (void)std::fflush(nullptr);
-        std::_Exit(status);
-    }
+    const bool workersEnded = zelvia::Module1::Unload();
     zelvia::rt::setHost(nullptr);
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-        // Qt's Wayland client can deadlock closing its connection: its event thread waits for a
-        // read the main thread prepared and never finishes, and the program stayed running
-        // after its window had gone. Everything is saved and the compositor forgets the window
-        // with the connection, so end without tearing the application object down.
+    // End here, without tearing the application object down, when that could hang:
+    // - a worker stuck in a read holds objects that destructors would wait for or free under it;
+    // - Qt's Wayland client can deadlock closing its connection (its event thread waits for a
+    //   read the main thread prepared and never finishes), which left the program running after
+    //   its window had gone; the compositor forgets the window with the connection anyway.
+    // Nothing is left to save.
+    if (!workersEnded || QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
         (void)std::fflush(nullptr);
         std::_Exit(status);
     }

@@ -193,13 +193,9 @@ std::optional<quint32> parseDosAttrib(const QByteArray& value) {
 }
 
 bool dosBitsCanDecide(quint32 known, ListFlags flags) {
-    const std::array<quint32, 3> dosBits = {attr::Hidden, attr::System, attr::Archive};
     const bool withNone = isListed(known, flags);
-    for (unsigned combination = 1; combination < 8; ++combination) {
-        quint32 some = 0;
-        for (std::size_t k = 0; k < dosBits.size(); ++k) {
-            some |= (combination >> k & 1U) != 0 ? dosBits[k] : 0;
-        }
+    // Every non-empty combination of the bits, as subsets of DosBitsKept.
+    for (quint32 some = DosBitsKept; some != 0; some = (some - 1) & DosBitsKept) {
         if (isListed(known | some, flags) != withNone) {
             return true;
         }
